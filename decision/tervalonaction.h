@@ -1,0 +1,92 @@
+#ifndef TRAVONELQUIST_DECISION_TERVALONACTION_H
+#define TRAVONELQUIST_DECISION_TERVALONACTION_H
+
+#include "control/tervalonlib.h"
+
+// Which motion runs this cycle.
+// A fixed underlying type keeps any int a valid value: out-of-range states just run nothing.
+enum BehaviorState : int {
+    OVAREL = 0,
+    KICK_RIGHT = 1,
+    KICK_LEFT = 2,
+    STANDUP_FORWARD = 3,
+    STANDUP_BACK = 4,
+    TURN = 5,
+    WALK = 6,
+    BALLWALK = 7,
+    TUNE_WALK = 8,
+    BACK_WALK = 9,
+    MIN_BACK = 10,
+    SIDESTEP = 11,
+    HANDUP = 12,
+    KICK_OFF = 13,
+    STOP = 14
+};
+
+// The robot's role.
+enum SoccerPosition : int { FW = 0, MF = 1, DF = 2, GK = 3, RUN = 4 };
+
+// The decision object: dispatcher, placement, roles and every motion.
+//
+// Motion protocol: `state` names the motion, `action_state_` is its phase and
+// `action_end_` says it has finished; roles choose a new motion only then.
+class Tervalonaction : public Tervalonlib {
+public:
+    explicit Tervalonaction(boost::shared_ptr<Worldmodel> world);
+
+    bool action() override;
+
+    // Placement.
+    bool check_beam();
+    void setOffense();
+    void setDefense();
+
+    // Roles.
+    void fw();
+    void gk();
+    void run();
+
+    // Motions, one step per call.
+    void ovarel(double gain);
+    void stop();
+    void walk();
+    void tune_walk();
+    void ballwalk();
+    void back_walk();
+    void turn();
+    void sidestep();
+    void kick_right();
+    void kick_left();
+    void kick_off();
+    bool check_standup();
+    void standup_back();
+    void standup_forward();
+    void handup();
+
+    bool standup_flag_ = false;
+    bool debug_flag_ = true;
+    bool action_end_ = true;
+    bool sstep_flag_ = false;
+    bool bturn_flag_ = false;
+    bool dturn_flag_ = false;
+    bool ballstop_flag_ = false;
+    int action_state_ = 0;
+    double speed = 0.0;
+    double inpuct_ = 0.0;
+    double angle_ = 0.0;
+    double goto_x_ = 0.0;
+    double goto_theta_ = 0.0;
+    double pastball_a_ = 0.0;
+    double pastball_b_ = 0.0;
+    double judgment_ = 0.0;
+    BehaviorState state = OVAREL;
+    SoccerPosition position = FW;
+    SoccerPosition first_position = FW;
+    double beam_x = 0.0;
+    double beam_y = 0.0;
+    double beam_z = 0.0;
+    TVector3 goto_xyz_;
+    TVector3 goto_pos_;
+};
+
+#endif

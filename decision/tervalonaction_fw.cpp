@@ -1,0 +1,4 @@
+#include "decision/tervalonaction.h"
+
+// Placeholder until the role lands.
+void Tervalonaction::fw() {}

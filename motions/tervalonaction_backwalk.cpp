@@ -1,0 +1,4 @@
+#include "decision/tervalonaction.h"
+
+// Placeholder until the motion lands.
+void Tervalonaction::back_walk() {}

@@ -1,0 +1,5 @@
+#include "decision/tervalonaction.h"
+
+// Placeholder until the motion lands.
+void Tervalonaction::stop() {}
+void Tervalonaction::ovarel(double) {}

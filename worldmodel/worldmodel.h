@@ -1,0 +1,99 @@
+#ifndef TRAVONELQUIST_WORLDMODEL_WORLDMODEL_H
+#define TRAVONELQUIST_WORLDMODEL_WORLDMODEL_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "perception/parser.h"
+
+enum SideID { S_ERROR = 0, S_LEFT = 1, S_RIGHT = 2, S_MAX = 3 };
+
+// The agent's memory of what it perceived: identity and a ring of the last
+// ten per-message snapshots. Parser callbacks land directly in the newest one.
+class Worldmodel : public Parser {
+public:
+    // A polar perception (distance, horizontal, vertical angle in degrees),
+    // a field position (x, y, z in metres) or a raw sensor triple.
+    struct TVector3 {
+        double v_[3];
+        TVector3(double x = 0.0, double y = 0.0, double z = 0.0) : v_{x, y, z} {}
+    };
+
+    struct TFrpValue {
+        TVector3 c_;
+        TVector3 f_;
+        TFrpValue(double cx = 0.0, double cy = 0.0, double cz = 0.0,
+                  double fx = 0.0, double fy = 0.0, double fz = 0.0)
+            : c_(cx, cy, cz), f_(fx, fy, fz) {}
+    };
+
+    struct TStatus {
+        double time_ = 0.0;
+        double gs_time_ = 0.0;
+        std::string gs_pm_;
+        double hear_pos_ = 0.0;
+        std::string hear_message_;
+        TVector3 pass_;
+        std::map<std::string, double> hj_;
+        std::map<std::string, std::pair<double, double> > uj_;
+        std::map<std::string, TVector3> flag_;
+        std::map<std::string, TVector3> gyr_;
+        std::map<std::string, std::map<int, TVector3> > player_;
+        std::map<std::string, std::map<int, TVector3> > player_xyz_;
+        std::map<std::string, TFrpValue> frp_;
+        TVector3 ball_;
+        TVector3 ball_xyz_;
+        TVector3 position_;
+        TVector3 position_mypos_;
+        TVector3 zax_;
+        double direction_ = 0.0;
+
+        void dump() const;
+        void clear();
+        // Localise from the corner flags, then place ball and teammates.
+        void calc_position();      // robot plays on the left side
+        void calc_position_opp();  // any other side
+    };
+
+    explicit Worldmodel(const std::string& teamname);
+
+    const std::string& teamname() const { return teamname_; }
+    int side() const { return side_; }
+    int number() const { return number_; }
+
+    TStatus& current_status() { return status_[step_ % 10]; }
+    const TStatus& current_status() const { return status_[step_ % 10]; }
+    const TStatus& status_history(int i) const;
+
+    void parse(const std::string& message) override;
+
+    void time_callback(const match_results& m, int i) override;
+    void gs_callback(const match_results& m, int i) override;
+    void hear_callback(const match_results& m, int i) override;
+    void gyr_callback(const match_results& m, int i) override;
+    void flag_callback(const match_results& m, int i) override;
+    void ball_callback(const match_results& m, int i) override;
+    void player_callback(const match_results& m, int i) override;
+    void uj_callback(const match_results& m, int i) override;
+    void hj_callback(const match_results& m, int i) override;
+    void frp_callback(const match_results& m, int i) override;
+    void mypos_callback(const match_results& m, int i) override;
+
+    void frpzero();
+
+private:
+    const std::string teamname_;
+    SideID side_ = S_ERROR;
+    int number_ = 0;
+    int count_ = 0;
+    std::int32_t step_ = 0;
+    TStatus status_[10];
+};
+
+Worldmodel::TVector3 polar2xyz(Worldmodel::TVector3 p);
+double check_theta(double t);
+double check_signed(double t);
+
+#endif
