@@ -47,6 +47,7 @@ public:
 
 private:
     int fd_;
+    int create_errno_;  // why the socket could not be created, if it could not
 };
 
 }  // namespace net
