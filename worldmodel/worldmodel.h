@@ -47,7 +47,9 @@ public:
         TVector3 ball_xyz_;
         TVector3 position_;
         TVector3 position_mypos_;
-        TVector3 zax_;
+        // Upright until the flags say otherwise: a slot never localised must
+        // not read as a fallen robot.
+        TVector3 zax_{0.0, 0.0, 1.0};
         double direction_ = 0.0;
 
         void dump() const;
@@ -84,6 +86,10 @@ public:
     void frpzero();
 
 private:
+    // Starts the new current slot from the previous cycle's pose, ball and
+    // heading, so that what a message does not let us compute keeps that.
+    void carry_estimates();
+
     const std::string teamname_;
     SideID side_ = S_ERROR;
     int number_ = 0;
