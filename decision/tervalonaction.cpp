@@ -1,8 +1,193 @@
 #include "decision/tervalonaction.h"
 
-// Placeholder until the dispatcher lands.
-Tervalonaction::Tervalonaction(boost::shared_ptr<Worldmodel> world) : Tervalonlib(world) {}
-bool Tervalonaction::action() { init(); setangle(); return true; }
-bool Tervalonaction::check_beam() { return false; }
-void Tervalonaction::setOffense() {}
-void Tervalonaction::setDefense() {}
+namespace {
+
+// Which placement values a play mode refreshes, and whether the robot is then
+// beamed there (placement replaces role and motion for the cycle).
+enum PlacementSet { OFFENSE, DEFENSE };
+
+struct BeamRule {
+    const char* play_mode;
+    PlacementSet left_set;
+    bool left_place;
+    PlacementSet right_set;
+    bool right_place;
+};
+
+// First match wins.
+const BeamRule kBeamRules[] = {
+    // play mode        side left          side right
+    {"BeforeKickOff",   OFFENSE, true,     DEFENSE, true},
+    {"Goal_Right",      OFFENSE, true,     DEFENSE, true},
+    {"Goal_Left",       DEFENSE, true,     OFFENSE, true},
+    {"KickOff_Right",   DEFENSE, true,     OFFENSE, false},
+    {"KickOff_Left",    OFFENSE, false,    DEFENSE, true},
+};
+
+struct Placement {
+    double x;
+    double y;
+    double z;
+    SoccerPosition role;
+};
+
+// Formation by uniform number (index = number - 1), own goal at x = -6.
+// Numbers 1 to 3 are the original three-robot team; 4 to 11 fill the field
+// so that a full team does not stack on one spot.
+const Placement kOffense[] = {
+    {-5.5,   0.0,   0.0, GK},  // 1
+    {-0.17, -0.036, 0.0, FW},  // 2  takes the kick-off
+    {-2.2,  -1.5,   0.0, MF},  // 3
+    {-2.2,   1.5,   0.0, MF},  // 4
+    {-4.0,  -1.5,   0.0, DF},  // 5
+    {-4.0,   1.5,   0.0, DF},  // 6
+    {-0.8,   2.0,   0.0, FW},  // 7
+    {-0.8,  -2.5,   0.0, FW},  // 8
+    {-3.0,   0.0,   0.0, MF},  // 9
+    {-4.5,  -3.0,   0.0, DF},  // 10
+    {-4.5,   3.0,   0.0, DF},  // 11
+};
+
+const Placement kDefense[] = {
+    {-5.5,   0.0,   0.0, GK},  // 1
+    {-2.5,  -0.5,   0.0, FW},  // 2
+    {-3.0,   0.5,   0.0, DF},  // 3
+    {-2.0,  -2.0,   0.0, MF},  // 4
+    {-4.0,  -1.5,   0.0, DF},  // 5
+    {-4.0,   1.5,   0.0, DF},  // 6
+    {-1.5,   2.0,   0.0, FW},  // 7
+    {-1.5,  -3.0,   0.0, FW},  // 8
+    {-2.0,   3.0,   0.0, MF},  // 9
+    {-4.5,  -3.0,   0.0, DF},  // 10
+    {-4.5,   3.0,   0.0, DF},  // 11
+};
+
+const int kTeamSize = sizeof(kOffense) / sizeof(kOffense[0]);
+static_assert(sizeof(kOffense) == sizeof(kDefense), "one placement per number on both sides");
+
+}  // namespace
+
+Tervalonaction::Tervalonaction(boost::shared_ptr<Worldmodel> world) : Tervalonlib(world)
+{
+    goto_xyz_ = TVector3(0.0, 0.0, 0.0);
+    goto_pos_ = TVector3(0.0, 0.0, 0.0);
+    debug_flag_ = true;
+    action_end_ = true;
+    action_state_ = 0;
+    standup_flag_ = false;
+    bturn_flag_ = false;
+    dturn_flag_ = false;
+}
+
+bool Tervalonaction::action()
+{
+    init();
+
+    if (check_standup()) {
+        action_state_ = 0;
+        action_end_ = false;
+    }
+
+    // An unfinished stand-up pre-empts everything else, placement included.
+    if ((state == STANDUP_FORWARD && !action_end_) || standup_flag_) {
+        standup_forward();
+        setangle();
+        return true;
+    }
+    if (state == STANDUP_BACK && !action_end_) {
+        standup_back();
+        setangle();
+        return true;
+    }
+
+    if (check_beam()) {
+        setangle();
+        return true;
+    }
+
+    switch (position) {
+    case FW:
+    case MF:
+    case DF:
+        fw();
+        break;
+    case GK:
+        gk();
+        break;
+    case RUN:
+        run();
+        break;
+    }
+
+    switch (state) {
+    case OVAREL: ovarel(0.2); break;
+    case KICK_RIGHT: kick_right(); break;
+    case KICK_LEFT: kick_left(); break;
+    case STANDUP_FORWARD: standup_forward(); break;
+    case STANDUP_BACK: standup_back(); break;
+    case TURN: turn(); break;
+    case WALK: walk(); break;
+    case BALLWALK: ballwalk(); break;
+    case TUNE_WALK: tune_walk(); break;
+    case BACK_WALK: back_walk(); break;
+    case MIN_BACK: break;  // joints just hold their last targets
+    case SIDESTEP: sidestep(); break;
+    case HANDUP: handup(); break;
+    case KICK_OFF: kick_off(); break;
+    case STOP: stop(); break;
+    }
+
+    setangle();
+    return true;
+}
+
+bool Tervalonaction::check_beam()
+{
+    const std::string& pm = world_->current_status().gs_pm_;
+    const bool left = world_->side() == S_LEFT;
+
+    for (const BeamRule& rule : kBeamRules) {
+        if (pm != rule.play_mode) continue;
+        const PlacementSet which = left ? rule.left_set : rule.right_set;
+        if (which == OFFENSE) {
+            setOffense();
+        } else {
+            setDefense();
+        }
+        if (!(left ? rule.left_place : rule.right_place)) return false;
+
+        action_state_ = 0;
+        action_end_ = true;
+        beam(beam_x, beam_y, beam_z);
+        position = first_position;
+        ovarel(0.4);
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Other numbers keep whatever placement they had.
+void place_from(const Placement* table, int number, double& x, double& y, double& z,
+                SoccerPosition& role)
+{
+    if (number < 1 || number > kTeamSize) return;
+    const Placement& p = table[number - 1];
+    x = p.x;
+    y = p.y;
+    z = p.z;
+    role = p.role;
+}
+
+}  // namespace
+
+void Tervalonaction::setOffense()
+{
+    place_from(kOffense, world_->number(), beam_x, beam_y, beam_z, first_position);
+}
+
+void Tervalonaction::setDefense()
+{
+    place_from(kDefense, world_->number(), beam_x, beam_y, beam_z, first_position);
+}

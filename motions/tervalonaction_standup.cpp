@@ -1,6 +1,202 @@
+#include <cmath>
+#include <iostream>
+
 #include "decision/tervalonaction.h"
 
-// Placeholder until the motion lands.
-void Tervalonaction::standup_back() {}
-void Tervalonaction::standup_forward() {}
-bool Tervalonaction::check_standup() { return false; }
+namespace {
+
+// Every rate of the torso gyroscope below `limit` in absolute value, tested
+// x, y, z. A NaN rate fails the test (the body does not count as still).
+bool torso_still(Worldmodel& world, double limit)
+{
+    const Worldmodel::TVector3& rt = world.current_status().gyr_["torso"];
+    return std::fabs(rt.v_[0]) < limit && std::fabs(rt.v_[1]) < limit &&
+           std::fabs(rt.v_[2]) < limit;
+}
+
+}  // namespace
+
+bool Tervalonaction::check_standup()
+{
+    // No new fall while a stand-up is (or was last) the motion.
+    if (state == STANDUP_FORWARD || state == STANDUP_BACK) return false;
+
+    const Worldmodel::TStatus& st = world_->current_status();
+    if (st.gs_pm_ == "BeforeKickOff") return false;
+
+    // Tilted more than 60 degrees; NaN counts as upright.
+    if (st.zax_.v_[2] < 0.5) {
+        // Field "up" pointing backwards in the camera frame: lying on the front.
+        state = (st.zax_.v_[0] < 0.0) ? STANDUP_FORWARD : STANDUP_BACK;
+        return true;
+    }
+    return false;
+}
+
+void Tervalonaction::standup_back()
+{
+    // One row per phase.
+    static const Keyframe kPhases[] = {
+        {   // phase 0
+            {"raj1",   0, 0.1},  {"laj1", 120, 0.1},  {"raj2",   0, 0.1},  {"laj2",   0, 0.1},
+            {"raj3",   0, 0.1},  {"laj3", -90, 0.1},  {"raj4",   0, 0.1},  {"laj4", -90, 0.1},
+            {"rlj1",   0, 0.1},  {"llj1",  -5, 0.1},  {"rlj2", -45, 0.3},  {"llj2",   0, 0.3},
+            {"rlj3",  90, 0.05}, {"llj3", -20, 0.02}, {"rlj4",   0, 0.01}, {"llj4", -80, 0.05},
+            {"rlj5",   0, 0.05}, {"llj5",  45, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+        },
+        {   // phase 1
+            {"raj1",   0, 0.1},  {"laj1", 120, 0.1},  {"raj2",   0, 0.1},  {"laj2",   0, 0.1},
+            {"raj3",   0, 0.1},  {"laj3",  90, 0.1},  {"raj4",  90, 0.03}, {"laj4",  90, 0.1},
+            {"rlj1", -20, 0.1},  {"llj1",  -5, 0.1},  {"rlj2", -20, 0.3},  {"llj2",   0, 0.3},
+            {"rlj3",  90, 0.05}, {"llj3", -35, 0.5},  {"rlj4",   0, 0.05}, {"llj4", -80, 0.05},
+            {"rlj5",   0, 0.5},  {"llj5", -50, 0.2},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+        },
+        {   // phase 2
+            {"raj1",   0, 0.1},  {"laj1",   0, 0.1},  {"raj2",   0, 0.1},  {"laj2",   0, 0.1},
+            {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   0, 0.1},  {"laj4",   0, 0.1},
+            {"rlj1",   5, 0.005}, {"llj1",  0, 0.1},  {"rlj2",   0, 0.01}, {"llj2",   0, 0.3},
+            {"rlj3",  90, 0.005}, {"llj3", 90, 0.02}, {"rlj4",   0, 0.1},  {"llj4",   0, 0.02},
+            {"rlj5",   0, 0.05}, {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+        },
+        {   // phase 3
+            {"raj1",   0, 0.1},  {"laj1",   0, 0.1},  {"raj2",   0, 0.1},  {"laj2",   0, 0.1},
+            {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   0, 0.1},  {"laj4",   0, 0.1},
+            {"rlj1",   0, 0.01}, {"llj1",   0, 0.1},  {"rlj2",   0, 0.01}, {"llj2",   0, 0.3},
+            {"rlj3", -25, 0.5},  {"llj3",  90, 0.01}, {"rlj4", -90, 0.1},  {"llj4",   0, 0.1},
+            {"rlj5",   0, 0.05}, {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+        },
+        {   // phase 4
+            {"raj1",  90, 0.05}, {"laj1",   0, 0.05}, {"raj2",   0, 0.05}, {"laj2",   0, 0.05},
+            {"raj3",   0, 0.05}, {"laj3",   0, 0.05}, {"raj4",   0, 0.05}, {"laj4",   0, 0.05},
+            {"rlj1",   0, 0.1},  {"llj1",   0, 0.1},  {"rlj2",   0, 0.1},  {"llj2",   0, 0.1},
+            {"rlj3", -25, 0.05}, {"llj3",  90, 0.05}, {"rlj4",   0, 0.1},  {"llj4", -40, 0.03},
+            {"rlj5",   0, 0.1},  {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+        },
+        {   // phase 5
+            {"raj1",  90, 0.03}, {"laj1",  90, 0.05}, {"raj2",   0, 0.05}, {"laj2",   0, 0.05},
+            {"raj3",   0, 0.05}, {"laj3",   0, 0.05}, {"raj4",   0, 0.05}, {"laj4",   0, 0.05},
+            {"rlj1",   0, 0.1},  {"llj1",   0, 0.1},  {"rlj2",   0, 0.1},  {"llj2",   0, 0.1},
+            {"rlj3", -25, 0.03}, {"llj3",   0, 0.05}, {"rlj4",   0, 0.1},  {"llj4",   0, 0.1},
+            {"rlj5",   0, 0.1},  {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+        },
+        {   // phase 6
+            {"raj1", -90, 0.03}, {"laj1", -90, 0.05}, {"raj2",   0, 0.05}, {"laj2",   0, 0.05},
+            {"raj3",   0, 0.05}, {"laj3",   0, 0.05}, {"raj4",   0, 0.05}, {"laj4",   0, 0.05},
+            {"rlj1",   0, 0.1},  {"llj1",   0, 0.1},  {"rlj2",   0, 0.1},  {"llj2",   0, 0.1},
+            {"rlj3",   0, 0.03}, {"llj3",   0, 0.05}, {"rlj4",   0, 0.1},  {"llj4",   0, 0.1},
+            {"rlj5",   0, 0.1},  {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+        },
+    };
+    static const int kPhaseCount = sizeof(kPhases) / sizeof(kPhases[0]);
+
+    if (debug_flag_) std::cout << "standup_back() " << action_state_ << std::endl;
+    if (action_state_ < 0 || action_state_ >= kPhaseCount) return;
+
+    apply(kPhases[action_state_]);
+
+    // Each exit waits for a joint to pass a threshold a little short of its target.
+    switch (action_state_) {
+    case 0:
+        if (get("llj3") < -18.0 && get("llj5") > 42.0) action_state_ = 1;
+        break;
+    case 1:
+        if (get("llj5") < -42.0 && get("raj4") > 88.0) action_state_ = 2;
+        break;
+    case 2:
+        if (get("llj3") > 89.0) action_state_ = 3;
+        break;
+    case 3:
+        if (get("llj3") > 89.3) action_state_ = 4;
+        break;
+    case 4:
+        if (get("rlj3") < -23.0 && get("llj4") < -38.0) action_state_ = 5;
+        break;
+    case 5:
+        if (get("laj1") > 85.0) action_state_ = 6;
+        break;
+    case 6:
+        // Sitting up: the front stand-up takes over from its first phase.
+        action_state_ = 0;
+        state = STANDUP_FORWARD;
+        break;
+    }
+}
+
+void Tervalonaction::standup_forward()
+{
+    static const Keyframe kPhases[] = {
+        {   // phase 0
+            {"raj1", -90, 0.05}, {"laj1", -90, 0.05}, {"raj2",    0, 0.05}, {"laj2",    0, 0.05},
+            {"raj3",   0, 0.05}, {"laj3",   0, 0.05}, {"raj4",    0, 0.05}, {"laj4",    0, 0.05},
+            {"rlj1",   0, 0.05}, {"llj1",   0, 0.05}, {"rlj2",    0, 0.05}, {"llj2",    0, 0.05},
+            {"rlj3",   0, 0.05}, {"llj3",   0, 0.05}, {"rlj4",    0, 0.05}, {"llj4",    0, 0.05},
+            {"rlj5",   0, 0.05}, {"llj5",   0, 0.05}, {"rlj6",    0, 0.05}, {"llj6",    0, 0.05},
+        },
+        {   // phase 1
+            {"raj1",  40, 0.1},  {"laj1",  40, 0.1},  {"raj2", -100, 0.1},  {"laj2",  100, 0.1},
+            {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   90, 0.1},  {"laj4",  -90, 0.1},
+            {"rlj1",   0, 0.1},  {"llj1",   0, 0.1},  {"rlj2",    0, 0.1},  {"llj2",    0, 0.1},
+            {"rlj3", 100, 0.1},  {"llj3", 100, 0.1},  {"rlj4", -130, 0.1},  {"llj4", -130, 0.1},
+            {"rlj5",  75, 0.1},  {"llj5",  75, 0.1},  {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
+        },
+        {   // phase 2
+            {"raj1",  40, 0.1},  {"laj1",  40, 0.1},  {"raj2",  -50, 0.1},  {"laj2",   50, 0.1},
+            {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   90, 0.1},  {"laj4",  -90, 0.1},
+            {"rlj1", -60, 0.1},  {"llj1", -60, 0.1},  {"rlj2",    0, 0.1},  {"llj2",    0, 0.1},
+            {"rlj3", 100, 0.1},  {"llj3", 100, 0.1},  {"rlj4", -125, 0.1},  {"llj4", -125, 0.1},
+            {"rlj5",  75, 0.1},  {"llj5",  75, 0.1},  {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
+        },
+        {   // phase 3
+            {"raj1",  25, 0.1},  {"laj1",  25, 0.1},  {"raj2",    0, 0.1},  {"laj2",    0, 0.1},
+            {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",    0, 0.1},  {"laj4",    0, 0.1},
+            {"rlj1", -60, 0.1},  {"llj1", -60, 0.1},  {"rlj2",   18, 0.1},  {"llj2",  -18, 0.1},
+            {"rlj3", 100, 0.1},  {"llj3", 100, 0.1},  {"rlj4", -125, 0.1},  {"llj4", -125, 0.1},
+            {"rlj5",  40, 0.1},  {"llj5",  40, 0.1},  {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
+        },
+        {   // phase 4
+            {"raj1", -45, 0.05}, {"laj1", -45, 0.05}, {"raj2",    0, 0.1},  {"laj2",    0, 0.1},
+            {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",    0, 0.1},  {"laj4",    0, 0.1},
+            {"rlj1", -25, 0.02}, {"llj1", -25, 0.02}, {"rlj2",   18, 0.1},  {"llj2",  -18, 0.1},
+            {"rlj3",  10, 0.02}, {"llj3",  10, 0.02}, {"rlj4",  -30, 0.02}, {"llj4",  -30, 0.02},
+            {"rlj5",  15, 0.03}, {"llj5",  15, 0.03}, {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
+        },
+        {   // phase 5
+            {"raj1", -90, 0.1},  {"laj1", -90, 0.1},  {"raj2",  -20, 0.1},  {"laj2",   20, 0.1},
+            {"raj3",  90, 0.1},  {"laj3", -90, 0.1},  {"raj4",    0, 0.1},  {"laj4",    0, 0.1},
+            {"rlj1",   0, 0.02}, {"llj1",   0, 0.02}, {"rlj2",    0, 0.1},  {"llj2",    0, 0.1},
+            {"rlj3",   0, 0.02}, {"llj3",   0, 0.02}, {"rlj4",    0, 0.02}, {"llj4",    0, 0.02},
+            {"rlj5",   0, 0.03}, {"llj5",   0, 0.03}, {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
+        },
+    };
+    static const int kPhaseCount = sizeof(kPhases) / sizeof(kPhases[0]);
+
+    if (debug_flag_) std::cout << "standup_forward() " << action_state_ << std::endl;
+    if (action_state_ < 0 || action_state_ >= kPhaseCount) return;
+
+    apply(kPhases[action_state_]);
+
+    switch (action_state_) {
+    case 0:
+        // Wait for the body to come to rest first (unless forced).
+        if (standup_flag_ || torso_still(*world_, 0.5)) action_state_ = 1;
+        break;
+    case 1:
+        if (get("raj4") > 88.0) action_state_ = 2;
+        break;
+    case 2:
+        if (get("raj2") > -50.5) action_state_ = 3;
+        break;
+    case 3:
+        if (get("rlj5") < 41.0 && get("rlj2") > 17.0) action_state_ = 4;
+        break;
+    case 4:
+        if (get("rlj3") < 50.0) action_state_ = 5;
+        break;
+    case 5:
+        if (get("raj1") < -89.0 && torso_still(*world_, 1.0)) {
+            action_state_ = 0;
+            action_end_ = true;
+        }
+        break;
+    }
+}

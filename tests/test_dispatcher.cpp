@@ -1,0 +1,356 @@
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "decision/tervalonaction.h"
+
+namespace {
+
+typedef Worldmodel::TVector3 V;
+
+const char* const kArmsAndLegs[] = {
+    "raj1", "laj1", "raj2", "laj2", "raj3", "laj3", "raj4", "laj4", "rlj1", "llj1",
+    "rlj2", "llj2", "rlj3", "llj3", "rlj4", "llj4", "rlj5", "llj5", "rlj6", "llj6",
+};
+
+// Effector order on the wire, with the joint each one drives.
+const std::vector<std::pair<const char*, const char*> > kWireOrder = {
+    {"hj1", "he1"},   {"hj2", "he2"},   {"laj1", "lae1"}, {"laj2", "lae2"}, {"laj3", "lae3"},
+    {"laj4", "lae4"}, {"llj1", "lle1"}, {"llj2", "lle2"}, {"llj3", "lle3"}, {"llj4", "lle4"},
+    {"llj5", "lle5"}, {"llj6", "lle6"}, {"raj1", "rae1"}, {"raj2", "rae2"}, {"raj3", "rae3"},
+    {"raj4", "rae4"}, {"rlj1", "rle1"}, {"rlj2", "rle2"}, {"rlj3", "rle3"}, {"rlj4", "rle4"},
+    {"rlj5", "rle5"}, {"rlj6", "rle6"},
+};
+
+const SoccerPosition kNoRole = static_cast<SoccerPosition>(9);
+
+std::string num(double v)
+{
+    std::ostringstream out;
+    out << v;
+    return out.str();
+}
+
+class Dispatcher : public ::testing::Test {
+protected:
+    Dispatcher() : world_(new Worldmodel("Blue")), act_(world_) { act_.debug_flag_ = false; }
+
+    Worldmodel::TStatus& status() { return world_->current_status(); }
+
+    // Side and number arrive with the long game-state form.
+    void perceive(int number, const std::string& side, const std::string& play_mode)
+    {
+        world_->parse("(GS (unum " + std::to_string(number) + ") (team " + side +
+                      ") (t 0.00) (pm " + play_mode + "))");
+        status().zax_ = V(0, 0, 1);
+    }
+
+    void play_mode(const std::string& pm) { status().gs_pm_ = pm; }
+
+    std::string cycle()
+    {
+        act_.clear();
+        act_.action();
+        return act_.get_commands();
+    }
+
+    static bool has_beam(const std::string& text) { return text.find("(beam") != std::string::npos; }
+
+    boost::shared_ptr<Worldmodel> world_;
+    Tervalonaction act_;
+};
+
+// ---- play-mode table --------------------------------------------------------
+
+enum Values { OFFENSE, DEFENSE, UNCHANGED };
+
+struct BeamCase {
+    const char* name;
+    const char* play_mode;
+    const char* side;
+    Values values;
+    bool place;
+};
+
+class BeamTable : public Dispatcher, public ::testing::WithParamInterface<BeamCase> {};
+
+// Number 3 has different offensive and defensive values, so the row is visible.
+TEST_P(BeamTable, Row)
+{
+    const BeamCase& c = GetParam();
+    perceive(3, c.side, c.play_mode);
+    act_.beam_x = 99;
+    act_.beam_y = 98;
+    act_.beam_z = 97;
+    act_.first_position = RUN;
+    act_.position = RUN;
+    act_.action_state_ = 5;
+    act_.action_end_ = false;
+    act_.clear();
+
+    EXPECT_EQ(c.place, act_.check_beam());
+
+    switch (c.values) {
+    case OFFENSE:
+        EXPECT_EQ(-2.2, act_.beam_x);
+        EXPECT_EQ(-1.5, act_.beam_y);
+        EXPECT_EQ(0.0, act_.beam_z);
+        EXPECT_EQ(MF, act_.first_position);
+        break;
+    case DEFENSE:
+        EXPECT_EQ(-3.0, act_.beam_x);
+        EXPECT_EQ(0.5, act_.beam_y);
+        EXPECT_EQ(0.0, act_.beam_z);
+        EXPECT_EQ(DF, act_.first_position);
+        break;
+    case UNCHANGED:
+        EXPECT_EQ(99.0, act_.beam_x);
+        EXPECT_EQ(RUN, act_.first_position);
+        break;
+    }
+
+    if (c.place) {
+        EXPECT_EQ(c.values == OFFENSE ? "(beam -2.2 -1.5 0 )" : "(beam -3 0.5 0 )",
+                  act_.get_commands());
+        EXPECT_EQ(act_.first_position, act_.position);
+        EXPECT_EQ(0, act_.action_state_);
+        EXPECT_TRUE(act_.action_end_);
+        EXPECT_EQ(20u, act_.new_joint.size());  // the rest posture
+    } else {
+        EXPECT_EQ("", act_.get_commands());
+        EXPECT_EQ(RUN, act_.position);
+        EXPECT_EQ(5, act_.action_state_);
+        EXPECT_FALSE(act_.action_end_);
+        EXPECT_TRUE(act_.new_joint.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BeamTable,
+    ::testing::Values(
+        BeamCase{"BeforeKickOffLeft", "BeforeKickOff", "left", OFFENSE, true},
+        BeamCase{"BeforeKickOffRight", "BeforeKickOff", "right", DEFENSE, true},
+        BeamCase{"GoalRightLeft", "Goal_Right", "left", OFFENSE, true},
+        BeamCase{"GoalRightRight", "Goal_Right", "right", DEFENSE, true},
+        BeamCase{"GoalLeftLeft", "Goal_Left", "left", DEFENSE, true},
+        BeamCase{"GoalLeftRight", "Goal_Left", "right", OFFENSE, true},
+        BeamCase{"KickOffRightLeft", "KickOff_Right", "left", DEFENSE, true},
+        BeamCase{"KickOffRightRight", "KickOff_Right", "right", OFFENSE, false},
+        BeamCase{"KickOffLeftLeft", "KickOff_Left", "left", OFFENSE, false},
+        BeamCase{"KickOffLeftRight", "KickOff_Left", "right", DEFENSE, true},
+        // A side that is neither left nor right uses the right column.
+        BeamCase{"BeforeKickOffNoSide", "BeforeKickOff", "nobody", DEFENSE, true},
+        BeamCase{"KickOffLeftNoSide", "KickOff_Left", "nobody", DEFENSE, true},
+        BeamCase{"PlayOnLeft", "PlayOn", "left", UNCHANGED, false},
+        BeamCase{"PlayOnRight", "PlayOn", "right", UNCHANGED, false},
+        BeamCase{"WrongCase", "beforekickoff", "left", UNCHANGED, false},
+        BeamCase{"Prefix", "Goal", "right", UNCHANGED, false}),
+    [](const ::testing::TestParamInfo<BeamCase>& info) { return std::string(info.param.name); });
+
+struct BeamText {
+    int number;
+    const char* side;
+    const char* text;
+    SoccerPosition role;
+};
+
+class BeamTextByNumber : public Dispatcher, public ::testing::WithParamInterface<BeamText> {};
+
+TEST_P(BeamTextByNumber, BeforeKickOffCycleStartsWithTheBeam)
+{
+    const BeamText& c = GetParam();
+    perceive(c.number, c.side, "BeforeKickOff");
+    const std::string text = cycle();
+    EXPECT_EQ(0u, text.find(c.text)) << text;
+    EXPECT_EQ(c.role, act_.position);
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, BeamTextByNumber,
+                         ::testing::Values(BeamText{1, "left", "(beam -5.5 0 0 )", GK},
+                                           BeamText{2, "left", "(beam -0.17 -0.036 0 )", FW},
+                                           BeamText{3, "left", "(beam -2.2 -1.5 0 )", MF},
+                                           BeamText{1, "right", "(beam -5.5 0 0 )", GK},
+                                           BeamText{2, "right", "(beam -2.5 -0.5 0 )", FW},
+                                           BeamText{3, "right", "(beam -3 0.5 0 )", DF}));
+
+TEST_F(Dispatcher, NumberWithoutAFormationPlaceKeepsThePreviousValues)
+{
+    // A fresh robot: beamed to the origin as a forward.
+    perceive(12, "left", "BeforeKickOff");
+    EXPECT_EQ(0u, cycle().find("(beam 0 0 0 )"));
+    EXPECT_EQ(FW, act_.position);
+
+    for (int number : {0, -1, 12, 99}) {
+        act_.beam_x = 1.5;
+        act_.beam_y = -2.5;
+        act_.first_position = GK;
+        perceive(number, "right", "Goal_Left");
+        EXPECT_EQ(0u, cycle().find("(beam 1.5 -2.5 0 )")) << number;
+        EXPECT_EQ(GK, act_.position) << number;
+    }
+}
+
+struct Spot {
+    int number;
+    double x, y;
+    SoccerPosition role;
+};
+
+TEST_F(Dispatcher, FullTeamSpreadsOverTheOwnHalfOnBothSides)
+{
+    for (const char* side : {"left", "right"}) {
+        for (const char* pm : {"BeforeKickOff", "Goal_Left"}) {
+            std::vector<Spot> spots;
+            for (int n = 1; n <= 11; ++n) {
+                perceive(n, side, pm);
+                act_.check_beam();
+                spots.push_back(Spot{n, act_.beam_x, act_.beam_y, act_.first_position});
+            }
+            int keepers = 0;
+            for (const Spot& s : spots) {
+                SCOPED_TRACE(std::string(side) + " " + pm + " #" + std::to_string(s.number));
+                EXPECT_GT(s.x, -6.0);
+                EXPECT_LT(s.x, 0.0);
+                EXPECT_LT(std::fabs(s.y), 4.0);
+                EXPECT_GE(s.role, FW);
+                EXPECT_LE(s.role, GK);  // nobody is placed as the runner
+                if (s.role == GK) ++keepers;
+                // Only the kick-off taker stands next to the centre spot.
+                if (s.number != 2) {
+                    EXPECT_GE(std::hypot(s.x, s.y), 2.0);
+                }
+                for (const Spot& o : spots) {
+                    if (o.number <= s.number) continue;
+                    EXPECT_GE(std::hypot(s.x - o.x, s.y - o.y), 1.0) << "#" << o.number;
+                }
+            }
+            EXPECT_EQ(1, keepers);
+            EXPECT_EQ(GK, spots[0].role);
+        }
+    }
+}
+
+// ---- order of one cycle -----------------------------------------------------
+
+TEST_F(Dispatcher, UnfinishedStandUpPreemptsPlacement)
+{
+    perceive(2, "left", "BeforeKickOff");
+    act_.state = STANDUP_BACK;
+    act_.action_end_ = false;
+    act_.position = RUN;
+    const std::string text = cycle();
+    EXPECT_FALSE(has_beam(text)) << text;
+    EXPECT_EQ(RUN, act_.position);
+    EXPECT_EQ(0.0, act_.beam_x);            // placement never looked at
+    EXPECT_EQ(120.0, act_.aim_joint.at("laj1"));  // back stand-up, phase 0
+    EXPECT_EQ(STANDUP_BACK, act_.state);
+    EXPECT_FALSE(act_.action_end_);
+}
+
+TEST_F(Dispatcher, ForcedForwardStandUpPreemptsPlacement)
+{
+    perceive(2, "left", "BeforeKickOff");
+    act_.standup_flag_ = true;
+    const std::string text = cycle();
+    EXPECT_FALSE(has_beam(text)) << text;
+    EXPECT_EQ(-90.0, act_.aim_joint.at("raj1"));  // forward stand-up, phase 0
+    EXPECT_EQ(1, act_.action_state_);
+}
+
+TEST_F(Dispatcher, FinishedStandUpNoLongerPreemptsPlacement)
+{
+    perceive(2, "left", "BeforeKickOff");
+    act_.state = STANDUP_BACK;
+    act_.action_end_ = true;
+    EXPECT_EQ(0u, cycle().find("(beam -0.17 -0.036 0 )"));
+}
+
+TEST_F(Dispatcher, PlacementPreemptsRoleAndMotion)
+{
+    perceive(2, "left", "BeforeKickOff");
+    for (const char* j : kArmsAndLegs) status().hj_[j] = 10.0;
+    act_.state = STOP;
+    act_.action_state_ = 3;
+    act_.action_end_ = false;
+    act_.position = RUN;
+    const std::string text = cycle();
+    EXPECT_EQ(0u, text.find("(beam -0.17 -0.036 0 )")) << text;
+    EXPECT_EQ(FW, act_.position);
+    EXPECT_EQ(STOP, act_.state);  // the runner would have chosen WALK
+    EXPECT_EQ(0.0, act_.aim_joint.at("raj1"));  // stop() would aim at -90
+    EXPECT_DOUBLE_EQ(-10.0 * 0.4, act_.new_joint.at("raj1"));
+    EXPECT_EQ(0, act_.action_state_);
+    EXPECT_TRUE(act_.action_end_);
+}
+
+TEST_F(Dispatcher, BeamIsSentInEveryPlacementCycle)
+{
+    perceive(3, "right", "KickOff_Left");
+    EXPECT_EQ(0u, cycle().find("(beam -3 0.5 0 )"));
+    EXPECT_EQ(0u, cycle().find("(beam -3 0.5 0 )"));
+}
+
+TEST_F(Dispatcher, OwnKickOffRefreshesTheOffenseValuesAndPlays)
+{
+    perceive(3, "left", "KickOff_Left");
+    act_.position = RUN;
+    const std::string text = cycle();
+    EXPECT_FALSE(has_beam(text)) << text;
+    EXPECT_EQ(-2.2, act_.beam_x);
+    EXPECT_EQ(-1.5, act_.beam_y);
+    EXPECT_EQ(MF, act_.first_position);
+    EXPECT_EQ(RUN, act_.position);
+    EXPECT_EQ(WALK, act_.state);  // the runner's choice
+}
+
+TEST_F(Dispatcher, WithoutPlacementTheMotionOfTheStateRuns)
+{
+    perceive(2, "left", "PlayOn");
+    act_.position = kNoRole;
+    act_.state = STOP;
+    act_.action_end_ = false;
+    status().hj_["rlj5"] = 19.5;
+    const std::string text = cycle();
+    EXPECT_FALSE(has_beam(text));
+    EXPECT_EQ(-90.0, act_.aim_joint.at("raj1"));
+    EXPECT_TRUE(act_.action_end_);
+}
+
+TEST_F(Dispatcher, RestStateRunsTheRestPostureWithGainPointTwo)
+{
+    perceive(2, "left", "PlayOn");
+    act_.position = kNoRole;
+    status().hj_["llj2"] = 10.0;
+    cycle();
+    EXPECT_DOUBLE_EQ(-2.0, act_.new_joint.at("llj2"));
+    EXPECT_EQ(20u, act_.new_joint.size());
+}
+
+class HoldOnly : public Dispatcher, public ::testing::WithParamInterface<int> {};
+
+// MIN_BACK and states outside the table: only the hold commands go out.
+TEST_P(HoldOnly, CommandsAreTheHoldCommands)
+{
+    perceive(2, "left", "PlayOn");
+    act_.position = kNoRole;
+    act_.state = static_cast<BehaviorState>(GetParam());
+    act_.aim_joint["raj2"] = -30.0;
+    std::string expected;
+    double measured = -3.0;
+    for (const auto& j : kWireOrder) {
+        status().hj_[j.first] = measured;
+        const double aim = act_.aim_joint[j.first];
+        const double gain = std::fabs(measured - aim) > 0.2 ? 0.05 : 0.005;
+        expected += std::string("(") + j.second + " " + num((aim - measured) * gain) + ")";
+        measured += 0.15;
+    }
+    EXPECT_EQ(expected, cycle());
+    EXPECT_EQ(GetParam(), static_cast<int>(act_.state));
+}
+
+INSTANTIATE_TEST_SUITE_P(States, HoldOnly, ::testing::Values(static_cast<int>(MIN_BACK), 15, -1, 1000));
+
+}  // namespace

@@ -1,0 +1,433 @@
+#include <cmath>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "decision/tervalonaction.h"
+
+namespace {
+
+typedef Worldmodel::TVector3 V;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct AngleGain {
+    double angle;
+    double gain;
+};
+
+struct JointColumn {
+    const char* joint;
+    std::vector<AngleGain> phases;
+};
+
+// Joint by joint, one column per phase.
+const std::vector<JointColumn> kBackTargets = {
+    {"raj1", {{0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {90, 0.05}, {90, 0.03}, {-90, 0.03}}},
+    {"laj1", {{120, 0.1}, {120, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.05}, {90, 0.05}, {-90, 0.05}}},
+    {"raj2", {{0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.05}, {0, 0.05}, {0, 0.05}}},
+    {"laj2", {{0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.05}, {0, 0.05}, {0, 0.05}}},
+    {"raj3", {{0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.05}, {0, 0.05}, {0, 0.05}}},
+    {"laj3", {{-90, 0.1}, {90, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.05}, {0, 0.05}, {0, 0.05}}},
+    {"raj4", {{0, 0.1}, {90, 0.03}, {0, 0.1}, {0, 0.1}, {0, 0.05}, {0, 0.05}, {0, 0.05}}},
+    {"laj4", {{-90, 0.1}, {90, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.05}, {0, 0.05}, {0, 0.05}}},
+    {"rlj1", {{0, 0.1}, {-20, 0.1}, {5, 0.005}, {0, 0.01}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+    {"llj1", {{-5, 0.1}, {-5, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+    {"rlj2", {{-45, 0.3}, {-20, 0.3}, {0, 0.01}, {0, 0.01}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+    {"llj2", {{0, 0.3}, {0, 0.3}, {0, 0.3}, {0, 0.3}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+    {"rlj3", {{90, 0.05}, {90, 0.05}, {90, 0.005}, {-25, 0.5}, {-25, 0.05}, {-25, 0.03}, {0, 0.03}}},
+    {"llj3", {{-20, 0.02}, {-35, 0.5}, {90, 0.02}, {90, 0.01}, {90, 0.05}, {0, 0.05}, {0, 0.05}}},
+    {"rlj4", {{0, 0.01}, {0, 0.05}, {0, 0.1}, {-90, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+    {"llj4", {{-80, 0.05}, {-80, 0.05}, {0, 0.02}, {0, 0.1}, {-40, 0.03}, {0, 0.1}, {0, 0.1}}},
+    {"rlj5", {{0, 0.05}, {0, 0.5}, {0, 0.05}, {0, 0.05}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+    {"llj5", {{45, 0.1}, {-50, 0.2}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+    {"rlj6", {{0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+    {"llj6", {{0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+};
+
+const std::vector<JointColumn> kForwardTargets = {
+    {"raj1", {{-90, 0.05}, {40, 0.1}, {40, 0.1}, {25, 0.1}, {-45, 0.05}, {-90, 0.1}}},
+    {"laj1", {{-90, 0.05}, {40, 0.1}, {40, 0.1}, {25, 0.1}, {-45, 0.05}, {-90, 0.1}}},
+    {"raj2", {{0, 0.05}, {-100, 0.1}, {-50, 0.1}, {0, 0.1}, {0, 0.1}, {-20, 0.1}}},
+    {"laj2", {{0, 0.05}, {100, 0.1}, {50, 0.1}, {0, 0.1}, {0, 0.1}, {20, 0.1}}},
+    {"raj3", {{0, 0.05}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {90, 0.1}}},
+    {"laj3", {{0, 0.05}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {-90, 0.1}}},
+    {"raj4", {{0, 0.05}, {90, 0.1}, {90, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+    {"laj4", {{0, 0.05}, {-90, 0.1}, {-90, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+    {"rlj1", {{0, 0.05}, {0, 0.1}, {-60, 0.1}, {-60, 0.1}, {-25, 0.02}, {0, 0.02}}},
+    {"llj1", {{0, 0.05}, {0, 0.1}, {-60, 0.1}, {-60, 0.1}, {-25, 0.02}, {0, 0.02}}},
+    {"rlj2", {{0, 0.05}, {0, 0.1}, {0, 0.1}, {18, 0.1}, {18, 0.1}, {0, 0.1}}},
+    {"llj2", {{0, 0.05}, {0, 0.1}, {0, 0.1}, {-18, 0.1}, {-18, 0.1}, {0, 0.1}}},
+    {"rlj3", {{0, 0.05}, {100, 0.1}, {100, 0.1}, {100, 0.1}, {10, 0.02}, {0, 0.02}}},
+    {"llj3", {{0, 0.05}, {100, 0.1}, {100, 0.1}, {100, 0.1}, {10, 0.02}, {0, 0.02}}},
+    {"rlj4", {{0, 0.05}, {-130, 0.1}, {-125, 0.1}, {-125, 0.1}, {-30, 0.02}, {0, 0.02}}},
+    {"llj4", {{0, 0.05}, {-130, 0.1}, {-125, 0.1}, {-125, 0.1}, {-30, 0.02}, {0, 0.02}}},
+    {"rlj5", {{0, 0.05}, {75, 0.1}, {75, 0.1}, {40, 0.1}, {15, 0.03}, {0, 0.03}}},
+    {"llj5", {{0, 0.05}, {75, 0.1}, {75, 0.1}, {40, 0.1}, {15, 0.03}, {0, 0.03}}},
+    {"rlj6", {{0, 0.05}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+    {"llj6", {{0, 0.05}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}, {0, 0.1}}},
+};
+
+class Standup : public ::testing::Test {
+protected:
+    Standup() : world_(new Worldmodel("Blue")), act_(world_) {}
+
+    Worldmodel::TStatus& status() { return world_->current_status(); }
+
+    void measured(const std::vector<std::pair<const char*, double> >& angles)
+    {
+        for (const auto& a : angles) act_.cur_joint[a.first] = a.second;
+    }
+
+    // Every joint of a phase 10 degrees past its target, so the command shows the gain.
+    void offset_from(const std::vector<JointColumn>& table, int phase)
+    {
+        for (const JointColumn& c : table) act_.cur_joint[c.joint] = c.phases[phase].angle + 10.0;
+    }
+
+    void expect_phase_targets(const std::vector<JointColumn>& table, int phase)
+    {
+        EXPECT_EQ(table.size(), act_.new_joint.size()) << "phase " << phase;
+        for (const JointColumn& c : table) {
+            const AngleGain& t = c.phases[phase];
+            ASSERT_EQ(1u, act_.new_joint.count(c.joint)) << c.joint;
+            EXPECT_EQ(t.angle, act_.aim_joint.at(c.joint)) << c.joint << " phase " << phase;
+            EXPECT_DOUBLE_EQ(-10.0 * t.gain, act_.new_joint.at(c.joint))
+                << c.joint << " phase " << phase;
+        }
+        EXPECT_EQ(0u, act_.new_joint.count("hj1"));
+        EXPECT_EQ(0u, act_.new_joint.count("hj2"));
+    }
+
+    boost::shared_ptr<Worldmodel> world_;
+    Tervalonaction act_;
+};
+
+// ---- fall detection -------------------------------------------------------
+
+struct FallCase {
+    const char* name;
+    const char* play_mode;
+    BehaviorState before;
+    V zax;
+    bool fall;
+    BehaviorState after;
+};
+
+class FallDetection : public Standup, public ::testing::WithParamInterface<FallCase> {};
+
+TEST_P(FallDetection, StateAndResult)
+{
+    const FallCase& c = GetParam();
+    status().gs_pm_ = c.play_mode;
+    status().zax_ = c.zax;
+    act_.state = c.before;
+    EXPECT_EQ(c.fall, act_.check_standup());
+    EXPECT_EQ(c.after, act_.state);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FallDetection,
+    ::testing::Values(
+        FallCase{"BeforeKickOffNeverFalls", "BeforeKickOff", OVAREL, V(0, 0, -1), false, OVAREL},
+        FallCase{"OnTheFront", "PlayOn", OVAREL, V(-0.9, 0, 0.1), true, STANDUP_FORWARD},
+        FallCase{"OnTheBack", "PlayOn", OVAREL, V(0.9, 0, 0.1), true, STANDUP_BACK},
+        FallCase{"ExactlyHalfIsUpright", "PlayOn", WALK, V(0, 0, 0.5), false, WALK},
+        FallCase{"JustBelowHalf", "PlayOn", WALK, V(-0.1, 0, 0.4999), true, STANDUP_FORWARD},
+        FallCase{"ZeroVectorIsBack", "PlayOn", WALK, V(0, 0, 0), true, STANDUP_BACK},
+        FallCase{"NaNHeightIsUpright", "PlayOn", WALK, V(-0.9, 0, kNaN), false, WALK},
+        FallCase{"NaNForwardIsBack", "PlayOn", WALK, V(kNaN, 0, 0.1), true, STANDUP_BACK},
+        FallCase{"NoPlayModeYet", "", OVAREL, V(0.9, 0, 0.1), true, STANDUP_BACK},
+        FallCase{"MidKick", "PlayOn", KICK_RIGHT, V(-0.9, 0, 0.1), true, STANDUP_FORWARD},
+        FallCase{"PlayModeIsCaseSensitive", "beforekickoff", OVAREL, V(0.9, 0, 0.1), true,
+                 STANDUP_BACK},
+        FallCase{"NotWhileStandingUpForward", "PlayOn", STANDUP_FORWARD, V(0.9, 0, 0.1), false,
+                 STANDUP_FORWARD},
+        FallCase{"NotWhileStandingUpBack", "PlayOn", STANDUP_BACK, V(-0.9, 0, 0.1), false,
+                 STANDUP_BACK}),
+    [](const ::testing::TestParamInfo<FallCase>& info) { return std::string(info.param.name); });
+
+// ---- keyframe tables ------------------------------------------------------
+
+class BackTargets : public Standup, public ::testing::WithParamInterface<int> {};
+
+TEST_P(BackTargets, PhaseSetsItsRow)
+{
+    const int phase = GetParam();
+    act_.state = STANDUP_BACK;
+    act_.action_end_ = false;
+    act_.action_state_ = phase;
+    offset_from(kBackTargets, phase);
+    testing::internal::CaptureStdout();
+    act_.standup_back();
+    EXPECT_EQ("standup_back() " + std::to_string(phase) + "\n", testing::internal::GetCapturedStdout());
+    expect_phase_targets(kBackTargets, phase);
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, BackTargets, ::testing::Range(0, 7));
+
+class ForwardTargets : public Standup, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ForwardTargets, PhaseSetsItsRow)
+{
+    const int phase = GetParam();
+    act_.state = STANDUP_FORWARD;
+    act_.action_end_ = false;
+    act_.action_state_ = phase;
+    offset_from(kForwardTargets, phase);
+    testing::internal::CaptureStdout();
+    act_.standup_forward();
+    EXPECT_EQ("standup_forward() " + std::to_string(phase) + "\n",
+              testing::internal::GetCapturedStdout());
+    expect_phase_targets(kForwardTargets, phase);
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, ForwardTargets, ::testing::Range(0, 6));
+
+TEST_F(Standup, PhaseOutsideTheTableOnlyWritesTheDebugLine)
+{
+    for (int phase : {-1, 6, 7, 10}) {
+        act_.new_joint.clear();
+        act_.action_state_ = phase;
+        testing::internal::CaptureStdout();
+        act_.standup_forward();
+        if (phase != 6) act_.standup_back();
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(0u, out.find("standup_forward() " + std::to_string(phase) + "\n"));
+        EXPECT_TRUE(act_.new_joint.empty()) << phase;
+        EXPECT_EQ(phase, act_.action_state_);
+    }
+}
+
+TEST_F(Standup, NoDebugLineWhenSwitchedOff)
+{
+    act_.debug_flag_ = false;
+    act_.action_state_ = 3;
+    testing::internal::CaptureStdout();
+    act_.standup_back();
+    act_.standup_forward();
+    EXPECT_EQ("", testing::internal::GetCapturedStdout());
+}
+
+// ---- exit conditions ------------------------------------------------------
+
+enum Motion { BACK, FORWARD };
+
+struct ExitCase {
+    const char* name;
+    Motion motion;
+    int phase;
+    std::vector<std::pair<const char*, double> > angles;
+    V torso;
+    int next;
+};
+
+class PhaseExit : public Standup, public ::testing::WithParamInterface<ExitCase> {};
+
+TEST_P(PhaseExit, AtThresholdStaysJustPastMovesOn)
+{
+    const ExitCase& c = GetParam();
+    act_.state = c.motion == BACK ? STANDUP_BACK : STANDUP_FORWARD;
+    act_.action_end_ = false;
+    act_.action_state_ = c.phase;
+    measured(c.angles);
+    status().gyr_["torso"] = c.torso;
+    if (c.motion == BACK) {
+        act_.standup_back();
+    } else {
+        act_.standup_forward();
+    }
+    EXPECT_EQ(c.next, act_.action_state_);
+    EXPECT_FALSE(act_.action_end_);
+    EXPECT_EQ(c.motion == BACK ? STANDUP_BACK : STANDUP_FORWARD, act_.state);
+}
+
+const V kStill(0, 0, 0);
+
+INSTANTIATE_TEST_SUITE_P(
+    Back, PhaseExit,
+    ::testing::Values(
+        ExitCase{"P0Llj3At", BACK, 0, {{"llj3", -18.0}, {"llj5", 43}}, kStill, 0},
+        ExitCase{"P0Llj3Past", BACK, 0, {{"llj3", -18.5}, {"llj5", 43}}, kStill, 1},
+        ExitCase{"P0Llj5At", BACK, 0, {{"llj3", -19}, {"llj5", 42.0}}, kStill, 0},
+        ExitCase{"P0Llj5Past", BACK, 0, {{"llj3", -19}, {"llj5", 42.01}}, kStill, 1},
+        ExitCase{"P0NaN", BACK, 0, {{"llj3", kNaN}, {"llj5", 43}}, kStill, 0},
+        ExitCase{"P1Llj5At", BACK, 1, {{"llj5", -42.0}, {"raj4", 89}}, kStill, 1},
+        ExitCase{"P1Llj5Past", BACK, 1, {{"llj5", -42.01}, {"raj4", 89}}, kStill, 2},
+        ExitCase{"P1Raj4At", BACK, 1, {{"llj5", -43}, {"raj4", 88.0}}, kStill, 1},
+        ExitCase{"P1Raj4Past", BACK, 1, {{"llj5", -43}, {"raj4", 88.01}}, kStill, 2},
+        ExitCase{"P2At", BACK, 2, {{"llj3", 89.0}}, kStill, 2},
+        ExitCase{"P2Past", BACK, 2, {{"llj3", 89.01}}, kStill, 3},
+        ExitCase{"P3At", BACK, 3, {{"llj3", 89.3}}, kStill, 3},
+        ExitCase{"P3PastPhaseTwoOnly", BACK, 3, {{"llj3", 89.2}}, kStill, 3},
+        ExitCase{"P3Past", BACK, 3, {{"llj3", 89.31}}, kStill, 4},
+        ExitCase{"P4Rlj3At", BACK, 4, {{"rlj3", -23.0}, {"llj4", -39}}, kStill, 4},
+        ExitCase{"P4Rlj3Past", BACK, 4, {{"rlj3", -23.01}, {"llj4", -39}}, kStill, 5},
+        ExitCase{"P4Llj4At", BACK, 4, {{"rlj3", -24}, {"llj4", -38.0}}, kStill, 4},
+        ExitCase{"P4Llj4Past", BACK, 4, {{"rlj3", -24}, {"llj4", -38.01}}, kStill, 5},
+        ExitCase{"P5At", BACK, 5, {{"laj1", 85.0}}, kStill, 5},
+        ExitCase{"P5Past", BACK, 5, {{"laj1", 85.01}}, kStill, 6}),
+    [](const ::testing::TestParamInfo<ExitCase>& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Forward, PhaseExit,
+    ::testing::Values(
+        ExitCase{"P0Still", FORWARD, 0, {}, kStill, 1},
+        ExitCase{"P0AllJustBelow", FORWARD, 0, {}, V(0.49, -0.49, 0.49), 1},
+        ExitCase{"P0XAt", FORWARD, 0, {}, V(0.5, 0, 0), 0},
+        ExitCase{"P0YAt", FORWARD, 0, {}, V(0, -0.5, 0), 0},
+        ExitCase{"P0ZAt", FORWARD, 0, {}, V(0, 0, 0.5), 0},
+        ExitCase{"P0XMoving", FORWARD, 0, {}, V(0.6, 0, 0), 0},
+        ExitCase{"P0YMoving", FORWARD, 0, {}, V(0, 0.6, 0), 0},
+        ExitCase{"P0ZMoving", FORWARD, 0, {}, V(0, 0, -0.6), 0},
+        ExitCase{"P0NaNRate", FORWARD, 0, {}, V(0, kNaN, 0), 0},
+        ExitCase{"P1At", FORWARD, 1, {{"raj4", 88.0}}, kStill, 1},
+        ExitCase{"P1Past", FORWARD, 1, {{"raj4", 88.01}}, kStill, 2},
+        ExitCase{"P2At", FORWARD, 2, {{"raj2", -50.5}}, kStill, 2},
+        ExitCase{"P2Past", FORWARD, 2, {{"raj2", -50.49}}, kStill, 3},
+        ExitCase{"P3Rlj5At", FORWARD, 3, {{"rlj5", 41.0}, {"rlj2", 18}}, kStill, 3},
+        ExitCase{"P3Rlj5Past", FORWARD, 3, {{"rlj5", 40.99}, {"rlj2", 18}}, kStill, 4},
+        ExitCase{"P3Rlj2At", FORWARD, 3, {{"rlj5", 40}, {"rlj2", 17.0}}, kStill, 3},
+        ExitCase{"P3Rlj2Past", FORWARD, 3, {{"rlj5", 40}, {"rlj2", 17.01}}, kStill, 4},
+        ExitCase{"P4At", FORWARD, 4, {{"rlj3", 50.0}}, kStill, 4},
+        ExitCase{"P4Past", FORWARD, 4, {{"rlj3", 49.99}}, kStill, 5},
+        ExitCase{"P5Raj1At", FORWARD, 5, {{"raj1", -89.0}}, kStill, 5},
+        ExitCase{"P5XRateAt", FORWARD, 5, {{"raj1", -89.5}}, V(1.0, 0, 0), 5},
+        ExitCase{"P5YRateAt", FORWARD, 5, {{"raj1", -89.5}}, V(0, -1.0, 0), 5},
+        ExitCase{"P5ZRateAt", FORWARD, 5, {{"raj1", -89.5}}, V(0, 0, 1.0), 5}),
+    [](const ::testing::TestParamInfo<ExitCase>& info) { return std::string(info.param.name); });
+
+struct EndCase {
+    const char* name;
+    double raj1;
+    V torso;
+};
+
+class ForwardEnd : public Standup, public ::testing::WithParamInterface<EndCase> {};
+
+TEST_P(ForwardEnd, LastPhaseEndsTheMotionInTheSameCycle)
+{
+    act_.state = STANDUP_FORWARD;
+    act_.action_end_ = false;
+    act_.action_state_ = 5;
+    act_.cur_joint["raj1"] = GetParam().raj1;
+    status().gyr_["torso"] = GetParam().torso;
+    act_.standup_forward();
+    EXPECT_TRUE(act_.action_end_);
+    EXPECT_EQ(0, act_.action_state_);
+    EXPECT_EQ(STANDUP_FORWARD, act_.state);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ForwardEnd,
+    ::testing::Values(EndCase{"Raj1JustPast", -89.01, V(0, 0, 0)},
+                      EndCase{"Raj1WellPastRatesBelowOne", -89.5, V(0.9, -0.9, 0.9)},
+                      EndCase{"RatesJustBelow", -90, V(-0.99, 0.99, -0.99)}),
+    [](const ::testing::TestParamInfo<EndCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Standup, MissingTorsoGyroscopeCountsAsAtRest)
+{
+    status().gyr_.clear();
+    act_.action_state_ = 0;
+    act_.standup_forward();
+    EXPECT_EQ(1, act_.action_state_);
+    EXPECT_EQ(1u, status().gyr_.count("torso"));
+}
+
+TEST_F(Standup, ForcedForwardStandUpSkipsTheRestWait)
+{
+    act_.standup_flag_ = true;
+    act_.action_state_ = 0;
+    status().gyr_["torso"] = V(5, 5, 5);
+    act_.standup_forward();
+    EXPECT_EQ(1, act_.action_state_);
+}
+
+TEST_F(Standup, BackPhaseSixHandsOverToTheForwardStandUp)
+{
+    act_.state = STANDUP_BACK;
+    act_.action_end_ = false;
+    act_.action_state_ = 6;
+    act_.standup_back();
+    EXPECT_EQ(STANDUP_FORWARD, act_.state);
+    EXPECT_EQ(0, act_.action_state_);
+    EXPECT_FALSE(act_.action_end_);
+}
+
+// ---- through the dispatcher -----------------------------------------------
+
+TEST_F(Standup, FallMidKickRestartsTheProtocolAndRunsPhaseZeroInTheSameCycle)
+{
+    status().gs_pm_ = "PlayOn";
+    status().zax_ = V(0.9, 0, 0.1);
+    act_.state = KICK_RIGHT;
+    act_.action_state_ = 7;
+    act_.action_end_ = false;
+    act_.action();
+    EXPECT_EQ(STANDUP_BACK, act_.state);
+    EXPECT_EQ(0, act_.action_state_);
+    EXPECT_FALSE(act_.action_end_);
+    EXPECT_EQ(120.0, act_.aim_joint.at("laj1"));
+    EXPECT_EQ(kBackTargets.size(), act_.new_joint.size());
+}
+
+TEST_F(Standup, BackToForwardHandoverThroughTheDispatcher)
+{
+    status().gs_pm_ = "PlayOn";
+    status().zax_ = V(0, 0, 1);
+    status().gyr_["torso"] = V(0, 0, 0);
+    act_.state = STANDUP_BACK;
+    act_.action_end_ = false;
+    act_.action_state_ = 6;
+
+    act_.clear();
+    act_.action();
+    EXPECT_EQ(-90.0, act_.aim_joint.at("raj1"));
+    EXPECT_DOUBLE_EQ(-90.0 * 0.03, act_.new_joint.at("raj1"));
+    EXPECT_EQ(STANDUP_FORWARD, act_.state);
+    EXPECT_EQ(0, act_.action_state_);
+
+    // Next cycle: the forward stand-up from its first phase, whose gain differs.
+    act_.clear();
+    act_.action();
+    EXPECT_DOUBLE_EQ(-90.0 * 0.05, act_.new_joint.at("raj1"));
+    EXPECT_EQ(1, act_.action_state_);
+    EXPECT_FALSE(act_.action_end_);
+}
+
+TEST_F(Standup, WholeBackStandUpRunsToItsEnd)
+{
+    status().gs_pm_ = "PlayOn";
+    status().zax_ = V(0.9, 0, 0.1);
+    status().gyr_["torso"] = V(0, 0, 0);
+    // The joints reach every target at once: measured = last target.
+    act_.debug_flag_ = false;
+    int cycles = 0;
+    std::vector<std::pair<BehaviorState, int> > trace;
+    do {
+        act_.clear();
+        act_.action();
+        trace.emplace_back(act_.state, act_.action_state_);
+        for (const auto& aim : act_.aim_joint) status().hj_[aim.first] = aim.second;
+        // A tiny overshoot lets the strict comparisons pass.
+        status().hj_["llj3"] += 0.5;
+        status().zax_ = V(0, 0, 1);
+    } while (!act_.action_end_ && ++cycles < 50);
+    ASSERT_TRUE(act_.action_end_);
+    // Phase index after each cycle. A phase first sees the pose of the phase
+    // before it, so it mostly takes two cycles; back phase 3 (llj3 already past
+    // 89.3), back phase 6 and forward phase 0 (body at rest) take one.
+    const std::vector<std::pair<BehaviorState, int> > expected = {
+        {STANDUP_BACK, 0},    {STANDUP_BACK, 1},    {STANDUP_BACK, 1},    {STANDUP_BACK, 2},
+        {STANDUP_BACK, 2},    {STANDUP_BACK, 3},    {STANDUP_BACK, 4},    {STANDUP_BACK, 4},
+        {STANDUP_BACK, 5},    {STANDUP_BACK, 5},    {STANDUP_BACK, 6},    {STANDUP_FORWARD, 0},
+        {STANDUP_FORWARD, 1}, {STANDUP_FORWARD, 1}, {STANDUP_FORWARD, 2}, {STANDUP_FORWARD, 2},
+        {STANDUP_FORWARD, 3}, {STANDUP_FORWARD, 3}, {STANDUP_FORWARD, 4}, {STANDUP_FORWARD, 4},
+        {STANDUP_FORWARD, 5}, {STANDUP_FORWARD, 5}, {STANDUP_FORWARD, 0},
+    };
+    EXPECT_EQ(expected, trace);
+}
+
+}  // namespace
