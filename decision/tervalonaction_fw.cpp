@@ -1,4 +1,62 @@
+#include <cmath>
+#include <iostream>
+
 #include "decision/tervalonaction.h"
 
-// Placeholder until the role lands.
-void Tervalonaction::fw() {}
+namespace {
+
+typedef Worldmodel::TVector3 TVector3;
+
+const double kNearX = 0.6;         // near-ball box
+const double kNearY = 0.2;
+const double kBeside = 0.5;        // sidestep offset beside the ball
+const double kAheadAngle = 35.0;   // ball this straight ahead: keep own y
+const double kSetBack = 0.5;       // how far behind the ball to go back to
+const double kCloseBall = 0.5;     // ball this close: walk straight at it
+const double kBehindBall = 0.3;    // aim point behind the ball on the line of fire
+const double kBallTurn = 15.0;     // turn towards the ball beyond this bearing
+const double kPointTurn = 20.0;    // turn towards a target point beyond this bearing
+
+}  // namespace
+
+void Tervalonaction::fw()
+{
+    const Worldmodel::TStatus& st = world_->current_status();
+    const TVector3& ball = st.ball_xyz_;
+    const TVector3& me = st.position_;
+    const TVector3& polar = st.ball_;
+
+    bool aim_at_ball = false;
+    if (me.v_[0] > ball.v_[0]) {
+        // Overtaken the ball: get back behind it without running through it.
+        std::cout << "追い越し\n";
+        double y;
+        if (std::fabs(ball.v_[0] - me.v_[0]) < kNearX && std::fabs(ball.v_[1] - me.v_[1]) < kNearY) {
+            y = ball.v_[1] < me.v_[1] ? ball.v_[1] + kBeside : ball.v_[1] - kBeside;
+        } else {
+            y = std::fabs(polar.v_[1]) < kAheadAngle ? me.v_[1] : ball.v_[1];
+        }
+        goto_xyz_ = TVector3(ball.v_[0] - kSetBack, y, 0.0);
+        goto_pos_ = vec3_goto_pos(goto_xyz_);
+    } else if (polar.v_[0] > kCloseBall) {
+        goto_xyz_ = vec3_goto_xyz(goal_pos("opp"), ball, kBehindBall);
+        goto_pos_ = vec3_goto_pos(goto_xyz_);
+    } else {
+        goto_pos_ = polar;
+        aim_at_ball = true;
+    }
+
+    if (!action_end_) return;
+
+    if (aim_at_ball) {
+        if (std::fabs(polar.v_[1]) > kBallTurn) {
+            bturn_flag_ = true;
+            state = TURN;
+        } else {
+            state = WALK;
+        }
+    } else {
+        state = std::fabs(goto_pos_.v_[1]) > kPointTurn ? TURN : WALK;
+    }
+    action_end_ = false;
+}

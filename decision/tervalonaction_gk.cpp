@@ -1,4 +1,87 @@
+#include <cmath>
+#include <iostream>
+
 #include "decision/tervalonaction.h"
 
-// Placeholder until the role lands.
-void Tervalonaction::gk() {}
+namespace {
+
+typedef Worldmodel::TVector3 TVector3;
+
+const double kNearX = 0.6;          // near-ball box
+const double kNearY = 0.2;
+const double kBeside = 0.5;         // sidestep offset beside the ball
+const double kAheadAngle = 35.0;    // ball this straight ahead: keep own y
+const double kSetBack = 1.0;        // how far behind the ball to go back to
+const double kDangerX = -3.0;       // ball nearer the goal than this (and inside kZoneY): act
+const double kReleaseX = -3.5;      // ball nearer than this: rise from the crouch
+const double kZoneY = 3.0;
+const double kDangerTurn = 30.0;    // in danger, turn beyond this bearing
+const double kGoalLineX = -5.5;
+const double kHeadingTol = 10.0;
+const double kBallSide = 2.5;       // ball this far out: follow it sideways
+const double kCentred = 0.1;
+
+}  // namespace
+
+void Tervalonaction::gk()
+{
+    const Worldmodel::TStatus& st = world_->current_status();
+    const TVector3& ball = st.ball_xyz_;
+    const TVector3& me = st.position_;
+    const TVector3& polar = st.ball_;
+
+    std::cout << "ball a ----------------------- :" << action_state_ << '\n'
+              << "ball a ----------------------- :" << me.v_[0] << '\n'
+              << "ball a ----------------------- :" << action_end_ << '\n'
+              << ball.v_[0] << '\n' << ball.v_[1] << '\n' << ball.v_[2] << '\n'
+              << me.v_[0] << '\n' << me.v_[1] << '\n' << st.direction_ << '\n';
+
+    if (me.v_[0] > ball.v_[0]) {
+        std::cout << "追い越し\n";
+        double y;
+        if (std::fabs(ball.v_[0] - me.v_[0]) < kNearX && std::fabs(ball.v_[1] - me.v_[1]) < kNearY) {
+            y = ball.v_[1] < me.v_[1] ? ball.v_[1] + kBeside : ball.v_[1] - kBeside;
+        } else {
+            y = std::fabs(polar.v_[1]) < kAheadAngle ? me.v_[1] : ball.v_[1];
+        }
+        goto_xyz_ = TVector3(ball.v_[0] - kSetBack, y, 0.0);
+        goto_pos_ = vec3_goto_pos(goto_xyz_);
+    } else {
+        goto_pos_ = polar;
+    }
+
+    // Ball close to goal: rise from the crouch. This runs before the choice
+    // below, so a motion chosen in the same cycle inherits the phase.
+    if (state == HANDUP && ball.v_[0] < kReleaseX && std::fabs(ball.v_[1]) < kZoneY) {
+        action_state_ = 2;
+    }
+
+    if (!action_end_) return;
+
+    if (ball.v_[0] < kDangerX && std::fabs(ball.v_[1]) < kZoneY) {
+        std::cout << "!!!!!!!!!!!!\n";
+        state = std::fabs(goto_pos_.v_[1]) > kDangerTurn ? TURN : WALK;
+    } else if (me.v_[0] > kGoalLineX) {
+        std::cout << "**************\n";
+        if (std::fabs(st.direction_) > kHeadingTol) {
+            dturn_flag_ = true;
+            state = TURN;
+        } else {
+            state = BACK_WALK;
+        }
+    } else {
+        const double ball_y = std::fabs(ball.v_[1]);
+        const double my_y = std::fabs(me.v_[1]);
+        if ((ball_y < kBallSide && my_y >= kCentred) || (ball_y > kBallSide && my_y <= kCentred)) {
+            if (std::fabs(st.direction_) > kHeadingTol) {
+                dturn_flag_ = true;
+                state = TURN;
+            } else {
+                state = SIDESTEP;
+            }
+        } else {
+            state = HANDUP;
+        }
+    }
+    action_end_ = false;
+}

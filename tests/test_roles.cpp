@@ -1,0 +1,340 @@
+// Role behaviours: the forward, the goalkeeper and the runner.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "decision/tervalonaction.h"
+
+namespace {
+
+typedef Worldmodel::TVector3 V;
+
+struct Rig {
+    boost::shared_ptr<Worldmodel> world{new Worldmodel("Blue")};
+    boost::shared_ptr<Tervalonaction> act{new Tervalonaction(world)};
+
+    Worldmodel::TStatus& st() { return world->current_status(); }
+    void me(double x, double y, double heading)
+    {
+        st().position_ = V(x, y, 0.0);
+        st().direction_ = heading;
+    }
+    void ball(double x, double y, double dist, double bearing)
+    {
+        st().ball_xyz_ = V(x, y, 0.0);
+        st().ball_ = V(dist, bearing, -12.0);
+    }
+    std::string fw()
+    {
+        testing::internal::CaptureStdout();
+        act->fw();
+        return testing::internal::GetCapturedStdout();
+    }
+    std::string gk()
+    {
+        testing::internal::CaptureStdout();
+        act->gk();
+        return testing::internal::GetCapturedStdout();
+    }
+};
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+// ---------------------------------------------------------------- forward
+
+TEST(Forward, BehindTheBallAimsAtThePointBehindItOnTheLineOfFire)
+{
+    struct Case {
+        double heading;
+        BehaviorState state;
+    };
+    // Robot 2 m behind the ball on the same y, the ball 3 m from the opponent goal.
+    const std::vector<Case> cases = {
+        {-10.0, WALK}, {-25.0, TURN}, {-20.0, WALK}, {-20.5, TURN}, {20.5, TURN}, {0.0, WALK},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        r.me(1.0, 0.0, c.heading);
+        r.ball(3.0, 0.0, 2.0, -c.heading);
+        EXPECT_EQ("", r.fw());
+        EXPECT_NEAR(2.7, r.act->goto_xyz_.v_[0], 1e-12);
+        EXPECT_NEAR(0.0, r.act->goto_xyz_.v_[1], 1e-12);
+        EXPECT_NEAR(1.7, r.act->goto_pos_.v_[0], 1e-12);
+        EXPECT_NEAR(-c.heading, r.act->goto_pos_.v_[1], 1e-9);
+        EXPECT_EQ(c.state, r.act->state) << c.heading;
+        EXPECT_FALSE(r.act->bturn_flag_);  // a target point is not the ball
+        EXPECT_FALSE(r.act->action_end_);
+    }
+}
+
+TEST(Forward, BallWithinHalfAMetreIsTheTarget)
+{
+    struct Case {
+        double dist, bearing;
+        BehaviorState state;
+        bool bturn;
+    };
+    const std::vector<Case> cases = {
+        {0.4, 20.0, TURN, true},   {0.4, 10.0, WALK, false}, {0.4, 15.0, WALK, false},
+        {0.4, -15.5, TURN, true},  {0.5, 16.0, TURN, true},  {0.0, 0.0, WALK, false},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        r.act->goto_xyz_ = V(9.0, 8.0, 7.0);
+        r.me(0.0, 0.0, 0.0);
+        r.ball(0.3, 0.1, c.dist, c.bearing);
+        EXPECT_EQ("", r.fw());
+        EXPECT_EQ(c.dist, r.act->goto_pos_.v_[0]);
+        EXPECT_EQ(c.bearing, r.act->goto_pos_.v_[1]);
+        EXPECT_EQ(-12.0, r.act->goto_pos_.v_[2]);  // the polar ball, copied whole
+        EXPECT_EQ(9.0, r.act->goto_xyz_.v_[0]);    // left as it was
+        EXPECT_EQ(c.state, r.act->state) << c.dist << " " << c.bearing;
+        EXPECT_EQ(c.bturn, r.act->bturn_flag_) << c.dist << " " << c.bearing;
+    }
+}
+
+TEST(Forward, AheadOfTheBallGoesBackBesideIt)
+{
+    struct Case {
+        double me_x, me_y, ball_x, ball_y, bearing;
+        double want_y;
+    };
+    const std::vector<Case> cases = {
+        {2.3, 0.1, 2.0, 0.0, 170.0, 0.5},    // close, robot above the ball: pass on its side
+        {2.3, -0.1, 2.0, 0.0, 170.0, -0.5},  // close, robot below the ball
+        {3.0, 0.3, 2.0, 1.0, 50.0, 1.0},     // far and wide: the ball's y
+        {3.0, 0.3, 2.0, 1.0, 20.0, 0.3},     // far, ball straight ahead: keep own y
+        {3.0, 0.3, 2.0, 1.0, -35.0, 1.0},    // 35 is not straight ahead
+        {0.6, 0.1, 0.0, 0.0, 20.0, 0.1},     // x gap exactly 0.6: not close
+        {0.5, 0.2, 0.0, 0.0, 50.0, 0.0},     // y gap exactly 0.2: not close
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        r.me(c.me_x, c.me_y, 0.0);
+        r.ball(c.ball_x, c.ball_y, 1.0, c.bearing);
+        EXPECT_EQ("追い越し\n", r.fw());
+        EXPECT_DOUBLE_EQ(c.ball_x - 0.5, r.act->goto_xyz_.v_[0]);
+        EXPECT_DOUBLE_EQ(c.want_y, r.act->goto_xyz_.v_[1]) << c.me_x << " " << c.me_y << " " << c.bearing;
+        EXPECT_EQ(0.0, r.act->goto_xyz_.v_[2]);
+        const double dx = r.act->goto_xyz_.v_[0] - c.me_x;
+        const double dy = r.act->goto_xyz_.v_[1] - c.me_y;
+        EXPECT_NEAR(std::hypot(dx, dy), r.act->goto_pos_.v_[0], 1e-9);
+        EXPECT_GT(std::fabs(r.act->goto_pos_.v_[1]), 90.0);  // the point is behind the robot
+        EXPECT_EQ(TURN, r.act->state);
+    }
+}
+
+TEST(Forward, RunningMotionKeepsItsStateWhileTheTargetMoves)
+{
+    Rig r;
+    r.act->action_end_ = false;
+    r.act->state = TURN;
+    r.me(1.0, 0.0, 0.0);
+    r.ball(3.0, 0.0, 2.0, 0.0);
+    r.fw();
+    EXPECT_NEAR(2.7, r.act->goto_xyz_.v_[0], 1e-12);
+    EXPECT_NEAR(1.7, r.act->goto_pos_.v_[0], 1e-12);
+    EXPECT_EQ(TURN, r.act->state);
+    EXPECT_FALSE(r.act->action_end_);
+
+    r.me(0.0, 0.0, 0.0);
+    r.ball(0.3, 0.0, 0.3, 40.0);
+    r.fw();
+    EXPECT_EQ(0.3, r.act->goto_pos_.v_[0]);
+    EXPECT_EQ(TURN, r.act->state);
+    EXPECT_FALSE(r.act->bturn_flag_);
+}
+
+// ---------------------------------------------------------------- goalkeeper
+
+TEST(Goalkeeper, OnTheGoalLineFollowsTheBallSidewaysOrBlocks)
+{
+    struct Case {
+        double me_x, me_y, heading, ball_y;
+        BehaviorState state;
+        bool dturn;
+    };
+    const std::vector<Case> cases = {
+        {-5.6, 0.05, 0.0, 2.8, SIDESTEP, false},
+        {-5.6, 0.05, 0.0, 1.0, HANDUP, false},
+        {-5.6, 0.5, 15.0, 1.0, TURN, true},
+        {-5.6, 0.5, 10.0, 1.0, SIDESTEP, false},   // heading tolerance is inclusive
+        {-5.6, 0.5, -10.5, 1.0, TURN, true},
+        {-5.6, 0.5, 0.0, 2.5, HANDUP, false},      // exactly 2.5: neither side
+        {-5.6, 0.05, 0.0, -2.5, HANDUP, false},
+        {-5.6, 0.1, 0.0, 1.0, SIDESTEP, false},    // 0.1 off centre counts as off
+        {-5.6, -0.1, 0.0, -2.8, SIDESTEP, false},  // ... and as centred
+        {-5.6, 0.5, 0.0, 2.8, HANDUP, false},
+        {-5.5, 0.05, 0.0, 1.0, HANDUP, false},     // exactly on the line
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        r.me(c.me_x, c.me_y, c.heading);
+        r.ball(-1.0, c.ball_y, 4.0, 10.0);
+        const std::string out = r.gk();
+        EXPECT_EQ(c.state, r.act->state) << c.me_y << " " << c.heading << " " << c.ball_y;
+        EXPECT_EQ(c.dturn, r.act->dturn_flag_);
+        EXPECT_FALSE(r.act->action_end_);
+        EXPECT_FALSE(contains(out, "**************"));
+        EXPECT_FALSE(contains(out, "!!!!!!!!!!!!"));
+        EXPECT_EQ(4.0, r.act->goto_pos_.v_[0]);  // behind the ball: the polar ball
+    }
+}
+
+TEST(Goalkeeper, AwayFromTheGoalLineBacksUpOrTurnsHome)
+{
+    struct Case {
+        double heading;
+        BehaviorState state;
+        bool dturn;
+    };
+    const std::vector<Case> cases = {{5.0, BACK_WALK, false}, {10.0, BACK_WALK, false},
+                                     {10.5, TURN, true},      {-15.0, TURN, true}};
+    for (const Case& c : cases) {
+        Rig r;
+        r.me(-4.0, 0.0, c.heading);
+        r.ball(2.0, 0.0, 6.0, 0.0);
+        const std::string out = r.gk();
+        EXPECT_TRUE(contains(out, "\n**************\n"));
+        EXPECT_EQ(c.state, r.act->state) << c.heading;
+        EXPECT_EQ(c.dturn, r.act->dturn_flag_);
+    }
+}
+
+TEST(Goalkeeper, BallInTheDangerZoneWalksOrTurnsToIt)
+{
+    struct Case {
+        double ball_x, ball_y, bearing;
+        BehaviorState state;
+        bool danger;
+    };
+    const std::vector<Case> cases = {
+        {-3.1, 0.5, 31.0, TURN, true},  {-3.1, 0.5, 30.0, WALK, true}, {-3.1, -2.9, -40.0, TURN, true},
+        {-3.0, 0.5, 31.0, HANDUP, false},  // x exactly -3: outside
+        {-4.0, 3.0, 31.0, SIDESTEP, false},  // |y| exactly 3: outside
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        r.me(-5.6, 0.0, 0.0);
+        r.ball(c.ball_x, c.ball_y, 2.5, c.bearing);
+        const std::string out = r.gk();
+        EXPECT_EQ(c.danger, contains(out, "\n!!!!!!!!!!!!\n")) << c.ball_x << " " << c.ball_y;
+        EXPECT_EQ(c.state, r.act->state) << c.ball_x << " " << c.ball_y;
+        EXPECT_FALSE(r.act->dturn_flag_);
+    }
+}
+
+TEST(Goalkeeper, AheadOfTheBallGoesBackAMetreBehindIt)
+{
+    Rig r;
+    r.me(-2.0, 0.1, 0.0);
+    r.ball(-2.3, 0.0, 0.3, 170.0);
+    const std::string out = r.gk();
+    EXPECT_TRUE(contains(out, "\n追い越し\n"));
+    EXPECT_DOUBLE_EQ(-3.3, r.act->goto_xyz_.v_[0]);
+    EXPECT_DOUBLE_EQ(0.5, r.act->goto_xyz_.v_[1]);
+
+    Rig far;
+    far.me(-1.0, 0.0, 0.0);
+    far.ball(-3.0, 1.0, 2.2, 50.0);
+    far.gk();
+    EXPECT_DOUBLE_EQ(-4.0, far.act->goto_xyz_.v_[0]);
+    EXPECT_DOUBLE_EQ(1.0, far.act->goto_xyz_.v_[1]);
+    EXPECT_NEAR(std::hypot(3.0, 1.0), far.act->goto_pos_.v_[0], 1e-9);
+}
+
+TEST(Goalkeeper, ReleasesARunningHandUpWhenTheBallComesClose)
+{
+    struct Case {
+        int phase;
+        double ball_x, ball_y;
+        BehaviorState state;
+        int want;
+    };
+    const std::vector<Case> cases = {
+        {1, -3.6, 0.0, HANDUP, 2},   {0, -3.6, 2.9, HANDUP, 2},  // also before the crouch
+        {1, -3.5, 0.0, HANDUP, 1},   {1, -3.6, 3.0, HANDUP, 1},  {1, -3.6, -3.0, HANDUP, 1},
+        {1, -4.0, 0.0, SIDESTEP, 1},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        r.act->state = c.state;
+        r.act->action_end_ = false;
+        r.act->action_state_ = c.phase;
+        r.me(-5.6, 0.0, 0.0);
+        r.ball(c.ball_x, c.ball_y, 2.0, 0.0);
+        r.gk();
+        EXPECT_EQ(c.want, r.act->action_state_) << c.phase << " " << c.ball_x << " " << c.ball_y;
+        EXPECT_EQ(c.state, r.act->state);
+        EXPECT_FALSE(r.act->action_end_);
+    }
+}
+
+// The release comes before the choice, so when the hand-up has just ended the
+// motion chosen in the same cycle starts at the released phase.
+TEST(Goalkeeper, ReleaseAfterAnEndedHandUpCarriesIntoTheChoice)
+{
+    Rig r;
+    r.act->state = HANDUP;
+    r.act->action_end_ = true;
+    r.act->action_state_ = 0;
+    r.me(-5.6, 0.0, 0.0);
+    r.ball(-3.6, 0.0, 2.0, 10.0);
+    const std::string out = r.gk();
+    EXPECT_TRUE(contains(out, "\n!!!!!!!!!!!!\n"));
+    EXPECT_EQ(WALK, r.act->state);
+    EXPECT_EQ(2, r.act->action_state_);
+    EXPECT_FALSE(r.act->action_end_);
+}
+
+TEST(Goalkeeper, TraceLines)
+{
+    Rig r;
+    r.act->action_state_ = 3;
+    r.act->action_end_ = false;
+    r.me(-4.5, 0.25, 5.5);
+    r.st().ball_xyz_ = V(2.0, -1.0, 0.04);
+    r.st().ball_ = V(6.6, -10.0, -2.0);
+    EXPECT_EQ("ball a ----------------------- :3\n"
+              "ball a ----------------------- :-4.5\n"
+              "ball a ----------------------- :0\n"
+              "2\n-1\n0.04\n-4.5\n0.25\n5.5\n",
+              r.gk());
+    EXPECT_EQ(OVAREL, r.act->state);            // the running motion goes on ...
+    EXPECT_EQ(6.6, r.act->goto_pos_.v_[0]);     // ... towards the refreshed target
+
+    r.act->action_end_ = true;
+    EXPECT_EQ("ball a ----------------------- :3\n"
+              "ball a ----------------------- :-4.5\n"
+              "ball a ----------------------- :1\n"
+              "2\n-1\n0.04\n-4.5\n0.25\n5.5\n"
+              "**************\n",
+              r.gk());
+    EXPECT_EQ(BACK_WALK, r.act->state);
+}
+
+// ---------------------------------------------------------------- runner
+
+TEST(Runner, WalksTwentyMetresAheadWhateverHappens)
+{
+    for (bool end : {true, false}) {
+        Rig r;
+        r.act->state = HANDUP;
+        r.act->action_end_ = end;
+        r.me(-4.0, 1.0, 90.0);
+        r.ball(-4.2, 1.0, 0.2, 80.0);
+        testing::internal::CaptureStdout();
+        r.act->run();
+        r.act->run();
+        EXPECT_EQ("WALK\nWALK\n", testing::internal::GetCapturedStdout());
+        EXPECT_EQ(20.0, r.act->goto_pos_.v_[0]);
+        EXPECT_EQ(0.0, r.act->goto_pos_.v_[1]);
+        EXPECT_EQ(0.0, r.act->goto_pos_.v_[2]);
+        EXPECT_EQ(WALK, r.act->state);
+        EXPECT_EQ(end, r.act->action_end_);
+    }
+}
