@@ -1,0 +1,118 @@
+#ifndef TRAVONELQUIST_PEER_PEER_WORLD_H
+#define TRAVONELQUIST_PEER_PEER_WORLD_H
+
+// The practice peer's simple world: robots with hinge joints, a ball, the
+// field's flags and goal posts. Everything is kept in the left team's frame
+// (the "global" frame): own goal of the left team at x = -6. A right-side
+// robot sees the same field turned by 180 degrees, so its beam and start
+// positions are converted here and nowhere else.
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace peer {
+
+const double CYCLE = 0.02;           // seconds of simulation time per cycle
+const double MAX_JOINT_SPEED = 6.14; // rad/s, where the simulated motors saturate
+
+struct Pose {
+    double x = 0.0;
+    double y = 0.0;
+    double heading = 0.0;  // degrees, 0 towards +x, counter-clockwise positive
+};
+
+// The robot model's 22 hinge joints, in the order the server reports them.
+const std::vector<std::string>& joint_names();
+
+// "he1" -> "hj1", "lle6" -> "llj6"; the empty text for anything that is not
+// one of the 22 hinge effectors.
+std::string joint_of_effector(const std::string& effector);
+
+enum class Upright { standing, falling, lying, rising };
+
+struct Robot {
+    std::string team;     // empty until init
+    int unum = 0;         // 0 until init
+    bool left = true;     // field side of the robot's team
+    Pose pose;            // global frame
+    double camera_height_standing = 0.5;  // m above the field
+    double camera_height = 0.5;           // now, lower while lying
+    std::map<std::string, double> angle;  // degrees
+    std::map<std::string, double> speed;  // rad/s, the last command of each joint
+
+    // Falling: tilt is the forward lean of the torso in degrees (+90 lying on
+    // the front, -90 on the back); it changes over fall_time while falling or
+    // rising, and the gyroscope reports the rate meanwhile.
+    Upright upright = Upright::standing;
+    double tilt = 0.0;
+    double tilt_from = 0.0;
+    double tilt_to = 0.0;
+    double tilt_start = 0.0;
+    double tilt_rate = 0.0;  // deg/s, reported by the gyroscope
+
+    // Leg geometry of the previous cycle, for the walk model.
+    bool have_legs = false;
+    double foot_x[2] = {0.0, 0.0};
+    double foot_y[2] = {0.0, 0.0};
+    double foot_yaw[2] = {0.0, 0.0};
+    bool planted[2] = {true, true};
+    double last_step = 0.0;  // m the legs moved the body in the last cycle
+
+    Robot();
+};
+
+// Team frame <-> global frame.
+Pose team_to_global(const Pose& p, bool left);
+Pose global_to_team(const Pose& p, bool left);
+
+struct Ball {
+    double x = 0.0;  // global frame
+    double y = 0.0;
+};
+
+struct Landmark {
+    const char* name;
+    double x, y, z;  // global frame
+};
+const std::vector<Landmark>& landmarks();
+
+// Polar perception (distance, horizontal angle, vertical angle) of a global
+// point seen from the robot's camera.
+void polar_from_camera(const Robot& r, double px, double py, double pz,
+                       double& dist, double& hor, double& ver);
+
+// One cycle of the joint motors: every joint turns at its commanded speed
+// (saturated) for one cycle.
+void integrate_joints(Robot& r);
+
+// The crude walk model: a foot that is on the ground stays where it is, so a
+// change in the legs' geometry moves the body over the planted feet. Call
+// after integrate_joints. Only a standing robot moves this way.
+void move_by_legs(Robot& r);
+
+// Falls and getting up again.
+void start_fall(Robot& r, bool on_back, double now);
+void update_tilt(Robot& r, double now);
+
+// The perception text of one cycle for one robot.
+struct Perception {
+    double now = 0.0;
+    double game_time = 0.0;
+    std::string play_mode;
+};
+std::string perception_text(const Robot& r, const std::vector<const Robot*>& others,
+                            const Ball& ball, const Perception& p);
+
+// A parsed S-expression of an agent's reply.
+struct Sexp {
+    std::string atom;            // set for an atom
+    std::vector<Sexp> list;      // the elements of a list
+    bool is_list = false;
+};
+// The top-level lists of text; malformed text yields what could be read.
+std::vector<Sexp> parse_sexps(const std::string& text);
+
+}  // namespace peer
+
+#endif
