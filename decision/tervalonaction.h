@@ -45,6 +45,8 @@ public:
     void fw();
     void gk();
     void run();
+    // The robot is past the ball: aim at a point `set_back` behind it.
+    void aim_behind_ball(double set_back);
 
     // Motions, one step per call.
     void ovarel(double gain);

@@ -28,16 +28,7 @@ void Tervalonaction::fw()
 
     bool aim_at_ball = false;
     if (me.v_[0] > ball.v_[0]) {
-        // Overtaken the ball: get back behind it without running through it.
-        std::cout << "追い越し\n";
-        double y;
-        if (std::fabs(ball.v_[0] - me.v_[0]) < kNearX && std::fabs(ball.v_[1] - me.v_[1]) < kNearY) {
-            y = ball.v_[1] < me.v_[1] ? ball.v_[1] + kBeside : ball.v_[1] - kBeside;
-        } else {
-            y = std::fabs(polar.v_[1]) < kAheadAngle ? me.v_[1] : ball.v_[1];
-        }
-        goto_xyz_ = TVector3(ball.v_[0] - kSetBack, y, 0.0);
-        goto_pos_ = vec3_goto_pos(goto_xyz_);
+        aim_behind_ball(kSetBack);
     } else if (polar.v_[0] > kCloseBall) {
         goto_xyz_ = vec3_goto_xyz(goal_pos("opp"), ball, kBehindBall);
         goto_pos_ = vec3_goto_pos(goto_xyz_);
@@ -59,4 +50,23 @@ void Tervalonaction::fw()
         state = std::fabs(goto_pos_.v_[1]) > kPointTurn ? TURN : WALK;
     }
     action_end_ = false;
+}
+
+// Overtaken the ball: get back behind it without running through it, passing
+// beside it when it is right at the robot's feet.
+void Tervalonaction::aim_behind_ball(double set_back)
+{
+    const Worldmodel::TStatus& st = world_->current_status();
+    const TVector3& ball = st.ball_xyz_;
+    const TVector3& me = st.position_;
+
+    std::cout << "追い越し\n";
+    double y;
+    if (std::fabs(ball.v_[0] - me.v_[0]) < kNearX && std::fabs(ball.v_[1] - me.v_[1]) < kNearY) {
+        y = ball.v_[1] < me.v_[1] ? ball.v_[1] + kBeside : ball.v_[1] - kBeside;
+    } else {
+        y = std::fabs(st.ball_.v_[1]) < kAheadAngle ? me.v_[1] : ball.v_[1];
+    }
+    goto_xyz_ = TVector3(ball.v_[0] - set_back, y, 0.0);
+    goto_pos_ = vec3_goto_pos(goto_xyz_);
 }

@@ -7,10 +7,6 @@ namespace {
 
 typedef Worldmodel::TVector3 TVector3;
 
-const double kNearX = 0.6;          // near-ball box
-const double kNearY = 0.2;
-const double kBeside = 0.5;         // sidestep offset beside the ball
-const double kAheadAngle = 35.0;    // ball this straight ahead: keep own y
 const double kSetBack = 1.0;        // how far behind the ball to go back to
 const double kDangerX = -3.0;       // ball nearer the goal than this (and inside kZoneY): act
 const double kReleaseX = -3.5;      // ball nearer than this: rise from the crouch
@@ -37,15 +33,7 @@ void Tervalonaction::gk()
               << me.v_[0] << '\n' << me.v_[1] << '\n' << st.direction_ << '\n';
 
     if (me.v_[0] > ball.v_[0]) {
-        std::cout << "追い越し\n";
-        double y;
-        if (std::fabs(ball.v_[0] - me.v_[0]) < kNearX && std::fabs(ball.v_[1] - me.v_[1]) < kNearY) {
-            y = ball.v_[1] < me.v_[1] ? ball.v_[1] + kBeside : ball.v_[1] - kBeside;
-        } else {
-            y = std::fabs(polar.v_[1]) < kAheadAngle ? me.v_[1] : ball.v_[1];
-        }
-        goto_xyz_ = TVector3(ball.v_[0] - kSetBack, y, 0.0);
-        goto_pos_ = vec3_goto_pos(goto_xyz_);
+        aim_behind_ball(kSetBack);
     } else {
         goto_pos_ = polar;
     }

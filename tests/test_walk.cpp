@@ -9,20 +9,13 @@
 #include <string>
 
 #include "decision/tervalonaction.h"
+#include "support/numbers.h"
 
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Shortest text that still tells neighbouring doubles apart (for test names).
-std::string exact(double v)
-{
-    for (int digits = 6;; ++digits) {
-        std::ostringstream s;
-        s << std::setprecision(digits) << v;
-        if (digits >= 17 || std::isnan(v) || std::stod(s.str()) == v) return s.str();
-    }
-}
+using testsupport::exact;
 
 // The gait's start time is a process-wide static: only a test that runs before
 // any other call of walk() in this process can see its first-call behaviour.
