@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -406,6 +407,23 @@ TEST(Status, DumpListsSensorsInKeyOrder)
               "(HJ): hj1: 0.333333\n"
               "(HJ): laj1: -90\n",
               testing::internal::GetCapturedStdout());
+}
+
+// The dump formats numbers itself; it must write what the stream would.
+TEST(Status, DumpNumbersMatchTheStreamDefaultFormat)
+{
+    const double values[] = {0.0, -0.0, 0.5, 3.0, 0.1234567, 12.345678, -0.000012, 1234567.0,
+                             100000.0, 999999.5, 1e-300, -1e300, 0.0001, 123.4564999};
+    for (double v : values) {
+        S s;
+        s.time_ = v;
+        testing::internal::CaptureStdout();
+        s.dump();
+        const std::string out = testing::internal::GetCapturedStdout();
+        std::ostringstream want;
+        want << "(TIME): " << v << "\n";
+        EXPECT_EQ(want.str(), out.substr(0, out.find('\n') + 1)) << v;
+    }
 }
 
 TEST(Status, ClearEmptiesPerceptionsButKeepsDerivedPositions)

@@ -1,12 +1,27 @@
 #include "worldmodel/worldmodel.h"
 
+#include <charconv>
 #include <iostream>
 
 namespace {
 
+// Writes v as the stream's default format would (six significant digits,
+// general notation), without the stream's printf round trip: the dump runs
+// every cycle and is most of the cycle's formatting.
+struct Num {
+    double v;
+};
+
+std::ostream& operator<<(std::ostream& out, Num n)
+{
+    char buf[32];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, n.v, std::chars_format::general, 6);
+    return out.write(buf, r.ptr - buf);
+}
+
 void put(std::ostream& out, const Worldmodel::TVector3& v)
 {
-    out << v.v_[0] << ": " << v.v_[1] << ": " << v.v_[2];
+    out << Num{v.v_[0]} << ": " << Num{v.v_[1]} << ": " << Num{v.v_[2]};
 }
 
 }  // namespace
@@ -14,7 +29,7 @@ void put(std::ostream& out, const Worldmodel::TVector3& v)
 void Worldmodel::TStatus::dump() const
 {
     std::ostream& out = std::cout;
-    out << "(TIME): " << time_ << std::endl;
+    out << "(TIME): " << Num{time_} << std::endl;
     out << "(POSITION): ";
     put(out, position_);
     out << std::endl;
@@ -24,7 +39,7 @@ void Worldmodel::TStatus::dump() const
     out << "(BALL): ";
     put(out, ball_);
     out << std::endl;
-    out << "(GS): " << gs_time_ << ": " << gs_pm_ << ": " << std::endl;
+    out << "(GS): " << Num{gs_time_} << ": " << gs_pm_ << ": " << std::endl;
     for (std::map<std::string, TVector3>::const_iterator it = gyr_.begin(); it != gyr_.end(); ++it) {
         out << "(GYR): " << it->first << ": ";
         put(out, it->second);
@@ -32,12 +47,12 @@ void Worldmodel::TStatus::dump() const
     }
     for (std::map<std::string, TFrpValue>::const_iterator it = frp_.begin(); it != frp_.end(); ++it) {
         const TFrpValue& f = it->second;
-        out << "(FRP): " << it->first << ": c( " << f.c_.v_[0] << ", " << f.c_.v_[1] << ", "
-            << f.c_.v_[2] << ") f( " << f.f_.v_[0] << ", " << f.f_.v_[1] << ", " << f.f_.v_[2]
-            << ")" << std::endl;
+        out << "(FRP): " << it->first << ": c( " << Num{f.c_.v_[0]} << ", " << Num{f.c_.v_[1]} << ", "
+            << Num{f.c_.v_[2]} << ") f( " << Num{f.f_.v_[0]} << ", " << Num{f.f_.v_[1]} << ", "
+            << Num{f.f_.v_[2]} << ")" << std::endl;
     }
     for (std::map<std::string, double>::const_iterator it = hj_.begin(); it != hj_.end(); ++it) {
-        out << "(HJ): " << it->first << ": " << it->second << std::endl;
+        out << "(HJ): " << it->first << ": " << Num{it->second} << std::endl;
     }
 }
 
