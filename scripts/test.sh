@@ -32,9 +32,9 @@ run_suite() {
     fi
 }
 
-run_suite build "plain build"
+run_suite build "plain build" -DTRAVONELQUIST_TESTS=ON -DTRAVONELQUIST_BENCH=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    run_suite build-sanitize "sanitizer build" -DTRAVONELQUIST_SANITIZE=ON -DTRAVONELQUIST_BENCH=OFF
+    run_suite build-sanitize "sanitizer build" -DTRAVONELQUIST_SANITIZE=ON -DTRAVONELQUIST_TESTS=ON -DTRAVONELQUIST_BENCH=OFF
 
 if [ -x scripts/fuzz.sh ] || [ -f scripts/fuzz.sh ]; then
     echo "== fuzz: corpus replay and a bounded run"
