@@ -40,6 +40,17 @@ void append_number(std::string& out, double v)
     out += buf;
 }
 
+// The polar triple of a seen object and the closing of its item.
+void append_pol(std::string& out, double d, double h, double v)
+{
+    append_number(out, d);
+    out += ' ';
+    append_number(out, h);
+    out += ' ';
+    append_number(out, v);
+    out += "))";
+}
+
 }  // namespace
 
 const std::vector<std::string>& joint_names()
@@ -250,32 +261,17 @@ std::string perception_text(const Robot& r, const std::vector<const Robot*>& oth
         out += " (";
         out += m.name;
         out += " (pol ";
-        append_number(out, d);
-        out += ' ';
-        append_number(out, h);
-        out += ' ';
-        append_number(out, v);
-        out += "))";
+        append_pol(out, d, h, v);
     }
     polar_from_camera(r, ball.x, ball.y, BALL_RADIUS, d, h, v);
     out += " (B (pol ";
-    append_number(out, d);
-    out += ' ';
-    append_number(out, h);
-    out += ' ';
-    append_number(out, v);
-    out += "))";
+    append_pol(out, d, h, v);
     for (const Robot* other : others) {
         const Robot& o = *other;
         if (o.unum <= 0) continue;
         polar_from_camera(r, o.pose.x, o.pose.y, o.camera_height, d, h, v);
         out += " (P (team " + o.team + ") (id " + std::to_string(o.unum) + ") (pol ";
-        append_number(out, d);
-        out += ' ';
-        append_number(out, h);
-        out += ' ';
-        append_number(out, v);
-        out += "))";
+        append_pol(out, d, h, v);
     }
     out += ')';
 
