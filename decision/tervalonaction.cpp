@@ -1,5 +1,7 @@
 #include "decision/tervalonaction.h"
 
+#include <cmath>
+
 namespace {
 
 // Which placement values a play mode refreshes, and whether the robot is then
@@ -104,6 +106,8 @@ bool Tervalonaction::action()
         setangle();
         return true;
     }
+    placing_ = false;
+    adopt_role();
 
     switch (position) {
     case FW:
@@ -158,12 +162,55 @@ bool Tervalonaction::check_beam()
 
         action_state_ = 0;
         action_end_ = true;
-        beam(beam_x, beam_y, beam_z);
+        if (beam_due(&rule)) {
+            beam(beam_x, beam_y, beam_z);
+        }
+        placing_ = true;
         position = first_position;
+        role_number_ = world_->number();
         ovarel(0.4);
+        level_head();
         return true;
     }
     return false;
+}
+
+bool Tervalonaction::beam_due(const void* rule)
+{
+    const Worldmodel::TStatus& st = world_->current_status();
+    const double now = st.time_;
+    const bool moved = !placing_ || rule != beam_rule_ || world_->side() != beam_side_ ||
+                       world_->number() != beam_number_ || beam_x != beamed_x_ ||
+                       beam_y != beamed_y_ || beam_z != beamed_z_;
+    bool due = moved;
+    if (!due && (now - beam_time_ >= kBeamInterval || now < beam_time_)) {
+        const double dx = st.position_.v_[0] - beam_x;
+        const double dy = st.position_.v_[1] - beam_y;
+        // NaN counts as off the point and down: a beam then puts things right.
+        const bool on_point = dx * dx + dy * dy <= kOffPoint * kOffPoint;
+        const bool upright = st.torso_up_.v_[2] >= 0.8;
+        due = !on_point || !upright;
+    }
+    if (due) {
+        beam_rule_ = rule;
+        beam_side_ = world_->side();
+        beam_number_ = world_->number();
+        beamed_x_ = beam_x;
+        beamed_y_ = beam_y;
+        beamed_z_ = beam_z;
+        beam_time_ = std::isfinite(now) ? now : 0.0;
+    }
+    return due;
+}
+
+void Tervalonaction::adopt_role()
+{
+    const int number = world_->number();
+    if (number == role_number_ || number < 1 || number > kTeamSize) return;
+    // The role the robot would have been given at the kick-off placement.
+    const Placement* table = world_->side() == S_LEFT ? kOffense : kDefense;
+    position = table[number - 1].role;
+    role_number_ = number;
 }
 
 namespace {

@@ -64,6 +64,8 @@ public:
     void standup_back();
     void standup_forward();
     void handup();
+    // Head straight and level: the hand-up leaves it pitched otherwise.
+    void level_head();
 
     bool standup_flag_ = false;
     bool debug_flag_ = true;
@@ -89,6 +91,28 @@ public:
     double beam_z = 0.0;
     TVector3 goto_xyz_;
     TVector3 goto_pos_;
+
+    // Placement bookkeeping: the server's physics degrades with every beam,
+    // so a robot is beamed when a placement starts or its point changes, and
+    // otherwise only when it is clearly off its point or down, at most once
+    // in kBeamInterval.
+    static constexpr double kBeamInterval = 1.0;  // s
+    static constexpr double kOffPoint = 0.25;     // m
+    bool placing_ = false;
+    const void* beam_rule_ = nullptr;  // placement rule of the last beam
+    int beam_side_ = 0;
+    int beam_number_ = 0;
+    double beamed_x_ = 0.0;
+    double beamed_y_ = 0.0;
+    double beamed_z_ = 0.0;
+    double beam_time_ = 0.0;
+    // The number whose role `position` holds; a number learned outside
+    // placement still gets its role from the formation.
+    int role_number_ = 0;
+
+private:
+    bool beam_due(const void* rule);
+    void adopt_role();
 };
 
 #endif

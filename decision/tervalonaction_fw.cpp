@@ -24,23 +24,25 @@ void Tervalonaction::fw()
     const Worldmodel::TStatus& st = world_->current_status();
     const TVector3& ball = st.ball_xyz_;
     const TVector3& me = st.position_;
-    const TVector3& polar = st.ball_;
+    // Nearness and bearing over the ground: a camera half a metre up never
+    // sees the ball at its feet closer than about half a metre.
+    const TVector3 ground = vec3_goto_pos(ball);
 
     bool aim_at_ball = false;
     if (me.v_[0] > ball.v_[0]) {
         aim_behind_ball(kSetBack);
-    } else if (polar.v_[0] > kCloseBall) {
+    } else if (ground.v_[0] > kCloseBall) {
         goto_xyz_ = vec3_goto_xyz(goal_pos("opp"), ball, kBehindBall);
         goto_pos_ = vec3_goto_pos(goto_xyz_);
     } else {
-        goto_pos_ = polar;
+        goto_pos_ = ground;
         aim_at_ball = true;
     }
 
     if (!action_end_) return;
 
     if (aim_at_ball) {
-        if (std::fabs(polar.v_[1]) > kBallTurn) {
+        if (std::fabs(ground.v_[1]) > kBallTurn) {
             bturn_flag_ = true;
             state = TURN;
         } else {
@@ -65,7 +67,7 @@ void Tervalonaction::aim_behind_ball(double set_back)
     if (std::fabs(ball.v_[0] - me.v_[0]) < kNearX && std::fabs(ball.v_[1] - me.v_[1]) < kNearY) {
         y = ball.v_[1] < me.v_[1] ? ball.v_[1] + kBeside : ball.v_[1] - kBeside;
     } else {
-        y = std::fabs(st.ball_.v_[1]) < kAheadAngle ? me.v_[1] : ball.v_[1];
+        y = std::fabs(vec3_goto_pos(ball).v_[1]) < kAheadAngle ? me.v_[1] : ball.v_[1];
     }
     goto_xyz_ = TVector3(ball.v_[0] - set_back, y, 0.0);
     goto_pos_ = vec3_goto_pos(goto_xyz_);

@@ -24,7 +24,6 @@ void Tervalonaction::gk()
     const Worldmodel::TStatus& st = world_->current_status();
     const TVector3& ball = st.ball_xyz_;
     const TVector3& me = st.position_;
-    const TVector3& polar = st.ball_;
 
     std::cout << "ball a ----------------------- :" << action_state_ << '\n'
               << "ball a ----------------------- :" << me.v_[0] << '\n'
@@ -35,7 +34,7 @@ void Tervalonaction::gk()
     if (me.v_[0] > ball.v_[0]) {
         aim_behind_ball(kSetBack);
     } else {
-        goto_pos_ = polar;
+        goto_pos_ = vec3_goto_pos(ball);  // the ball over the ground
     }
 
     // Ball close to goal: rise from the crouch. This runs before the choice

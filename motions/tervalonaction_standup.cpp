@@ -14,7 +14,36 @@ bool torso_still(Worldmodel& world, double limit)
            std::fabs(rt.v_[2]) < limit;
 }
 
+// Lying on a side: the up axis lies across the body. Neither stand-up works
+// from there, so the robot first rolls onto its front (the quicker and surer
+// of the two stand-ups).
+const double kSideX = 0.35;
+const double kFallenZ = 0.5;
+
+bool on_side(const Worldmodel::TVector3& up)
+{
+    return up.v_[2] < kFallenZ && std::fabs(up.v_[0]) < kSideX && std::fabs(up.v_[1]) > 0.5;
+}
+
+// Roll phase of the forward stand-up, apart from its phases 0-5.
+const int kRollPhase = 10;
+// Legs drawn forward and arms reaching forward: the weight goes to the front
+// and the body tips onto it.
+const Keyframe kRoll = {
+    {"raj1",   0, 0.1},  {"laj1",   0, 0.1},  {"raj2",   0, 0.1},  {"laj2",   0, 0.1},
+    {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   0, 0.1},  {"laj4",   0, 0.1},
+    {"rlj1",   0, 0.1},  {"llj1",   0, 0.1},  {"rlj2",   0, 0.1},  {"llj2",   0, 0.1},
+    {"rlj3",  90, 0.1},  {"llj3",  90, 0.1},  {"rlj4", -60, 0.1},  {"llj4", -60, 0.1},
+    {"rlj5",   0, 0.1},  {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+};
+
 }  // namespace
+
+void Tervalonaction::level_head()
+{
+    set("hj1", 0.0, HOLD_GAIN);
+    set("hj2", 0.0, HOLD_GAIN);
+}
 
 bool Tervalonaction::check_standup()
 {
@@ -24,10 +53,13 @@ bool Tervalonaction::check_standup()
     const Worldmodel::TStatus& st = world_->current_status();
     if (st.gs_pm_ == "BeforeKickOff") return false;
 
-    // Tilted more than 60 degrees; NaN counts as upright.
-    if (st.zax_.v_[2] < 0.5) {
-        // Field "up" pointing backwards in the camera frame: lying on the front.
-        state = (st.zax_.v_[0] < 0.0) ? STANDUP_FORWARD : STANDUP_BACK;
+    // The torso tilted more than 60 degrees, whatever the head does; NaN
+    // counts as upright.
+    const Worldmodel::TVector3& up = st.torso_up_;
+    if (up.v_[2] < kFallenZ) {
+        // Field "up" pointing backwards from the torso: lying on the front.
+        // From a side the forward stand-up first rolls the robot over.
+        state = (up.v_[0] < 0.0 || on_side(up)) ? STANDUP_FORWARD : STANDUP_BACK;
         return true;
     }
     return false;
@@ -93,6 +125,7 @@ void Tervalonaction::standup_back()
     if (action_state_ < 0 || action_state_ >= kPhaseCount) return;
 
     apply(kPhases[action_state_]);
+    level_head();
 
     // Each exit waits for a joint to pass a threshold a little short of its target.
     switch (action_state_) {
@@ -171,14 +204,29 @@ void Tervalonaction::standup_forward()
     static const int kPhaseCount = sizeof(kPhases) / sizeof(kPhases[0]);
 
     if (debug_flag_) std::cout << "standup_forward() " << action_state_ << std::endl;
+    const Worldmodel::TVector3& up = world_->current_status().torso_up_;
+    if (action_state_ == kRollPhase) {
+        apply(kRoll);
+        level_head();
+        // Over onto the front: stand up from there; onto the back: the back
+        // stand-up takes over.
+        if (!on_side(up)) {
+            if (up.v_[0] > 0.0 && up.v_[2] < kFallenZ) {
+                state = STANDUP_BACK;
+            }
+            action_state_ = 0;
+        }
+        return;
+    }
     if (action_state_ < 0 || action_state_ >= kPhaseCount) return;
 
     apply(kPhases[action_state_]);
+    level_head();
 
     switch (action_state_) {
     case 0:
         // Wait for the body to come to rest first (unless forced).
-        if (standup_flag_ || torso_still(*world_, 0.5)) action_state_ = 1;
+        if (standup_flag_ || torso_still(*world_, 0.5)) action_state_ = on_side(up) ? kRollPhase : 1;
         break;
     case 1:
         if (get("raj4") > 88.0) action_state_ = 2;

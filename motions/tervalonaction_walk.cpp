@@ -58,18 +58,20 @@ const struct {
     double gain;
 } kWalkYaw[] = {{"rlj1", 0.2}, {"rlj1", 0.1}, {"llj1", 0.2}, {"llj1", 0.1}};
 
-// Steering yaw from the goal bearing: the bearing turned against, at most
-// 6 degrees either way. No bearing (NaN) or a straight one walks straight.
+// Steering yaw from the goal bearing, at most 6 degrees either way: on the
+// robot a positive hip yaw on the stepping leg turns it counter-clockwise, so
+// the yaw takes the bearing's sign. No bearing (NaN) or a straight one walks
+// straight.
 double walk_yaw(double bearing)
 {
     const double limit = 6.0;
     if (std::isnan(bearing) || bearing == 0.0)
         return 0.0;
     if (bearing > limit)
-        return -limit;
-    if (bearing < -limit)
         return limit;
-    return -bearing;
+    if (bearing < -limit)
+        return -limit;
+    return bearing;
 }
 
 }  // namespace

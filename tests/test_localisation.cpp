@@ -16,6 +16,7 @@ typedef Worldmodel::TVector3 V;
 typedef Worldmodel::TStatus S;
 
 const double kPi = 3.141592653589793;
+const double kDeg = kPi / 180.0;
 const double kHalfWidth = 4.0;
 
 // A camera pose in the team frame: heading 0 faces the opponent goal (+x),
@@ -350,9 +351,12 @@ TEST(FieldPositions, BallFromThePose)
         V ball;
         V want;
     };
+    // The camera is level here: the ball lies its seen distance times the
+    // cosine of the vertical angle away.
     const Row rows[] = {
-        {V(2, 0, -20), V(1, 3, 0.5)},
-        {V(2, -90, 5), V(3, 1, 0.5)},
+        {V(2, 0, 0), V(1, 3, 0.5)},
+        {V(2, 0, -20), V(1, 1 + 2 * std::cos(20 * kDeg), 0.5)},
+        {V(2, -90, 5), V(1 + 2 * std::cos(5 * kDeg), 1, 0.5)},
         {V(0, 0, 0), V(1, 1, 0.5)},
     };
     for (const Row& r : rows) {
@@ -382,7 +386,7 @@ TEST(FieldPositions, TeammatesFillTheNumbersUpToTheHighest)
     for (int n : {1, 3, 4}) {
         expect_near(s.position_, xyz.at(n), 0, "on the robot");
     }
-    expect_near(V(1, 3, 0), xyz.at(2), 1e-9, "mate 2");
+    expect_near(V(1, 1 + 2 * std::cos(10 * kDeg), 0), xyz.at(2), 1e-9, "mate 2");
     expect_near(V(2, 1, 0), xyz.at(5), 1e-9, "mate 5");
 }
 

@@ -89,7 +89,7 @@ protected:
 
     void expect_phase_targets(const std::vector<JointColumn>& table, int phase)
     {
-        EXPECT_EQ(table.size(), act_.new_joint.size()) << "phase " << phase;
+        EXPECT_EQ(table.size() + 2, act_.new_joint.size()) << "phase " << phase;
         for (const JointColumn& c : table) {
             const AngleGain& t = c.phases[phase];
             ASSERT_EQ(1u, act_.new_joint.count(c.joint)) << c.joint;
@@ -97,8 +97,9 @@ protected:
             EXPECT_DOUBLE_EQ(-10.0 * t.gain, act_.new_joint.at(c.joint))
                 << c.joint << " phase " << phase;
         }
-        EXPECT_EQ(0u, act_.new_joint.count("hj1"));
-        EXPECT_EQ(0u, act_.new_joint.count("hj2"));
+        // The head is brought level, whatever the hand-up left it at.
+        EXPECT_EQ(0.0, act_.aim_joint.at("hj1"));
+        EXPECT_EQ(0.0, act_.aim_joint.at("hj2"));
     }
 
     boost::shared_ptr<Worldmodel> world_;
@@ -111,7 +112,7 @@ struct FallCase {
     const char* name;
     const char* play_mode;
     BehaviorState before;
-    V zax;
+    V up;  // the field's up axis seen from the torso
     bool fall;
     BehaviorState after;
 };
@@ -122,7 +123,7 @@ TEST_P(FallDetection, StateAndResult)
 {
     const FallCase& c = GetParam();
     status().gs_pm_ = c.play_mode;
-    status().zax_ = c.zax;
+    status().torso_up_ = c.up;
     act_.state = c.before;
     EXPECT_EQ(c.fall, act_.check_standup());
     EXPECT_EQ(c.after, act_.state);
@@ -146,6 +147,12 @@ INSTANTIATE_TEST_SUITE_P(
         FallCase{"NotWhileStandingUpForward", "PlayOn", STANDUP_FORWARD, V(0.9, 0, 0.1), false,
                  STANDUP_FORWARD},
         FallCase{"NotWhileStandingUpBack", "PlayOn", STANDUP_BACK, V(-0.9, 0, 0.1), false,
+                 STANDUP_BACK},
+        // On a side the forward stand-up rolls the robot onto its front first.
+        FallCase{"OnTheRightSide", "PlayOn", WALK, V(0, 0.99, 0.1), true, STANDUP_FORWARD},
+        FallCase{"OnTheLeftSideLeaningBack", "PlayOn", WALK, V(0.34, -0.93, 0.1), true,
+                 STANDUP_FORWARD},
+        FallCase{"LeaningBackPastTheSideBand", "PlayOn", WALK, V(0.35, -0.93, 0.1), true,
                  STANDUP_BACK}),
     [](const ::testing::TestParamInfo<FallCase>& info) { return std::string(info.param.name); });
 
@@ -188,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(Phases, ForwardTargets, ::testing::Range(0, 6));
 
 TEST_F(Standup, PhaseOutsideTheTableOnlyWritesTheDebugLine)
 {
-    for (int phase : {-1, 6, 7, 10}) {
+    for (int phase : {-1, 6, 7, 11}) {
         act_.new_joint.clear();
         act_.action_state_ = phase;
         testing::internal::CaptureStdout();
@@ -361,7 +368,7 @@ TEST_F(Standup, BackPhaseSixHandsOverToTheForwardStandUp)
 TEST_F(Standup, FallMidKickRestartsTheProtocolAndRunsPhaseZeroInTheSameCycle)
 {
     status().gs_pm_ = "PlayOn";
-    status().zax_ = V(0.9, 0, 0.1);
+    status().torso_up_ = V(0.9, 0, 0.1);
     act_.state = KICK_RIGHT;
     act_.action_state_ = 7;
     act_.action_end_ = false;
@@ -370,13 +377,13 @@ TEST_F(Standup, FallMidKickRestartsTheProtocolAndRunsPhaseZeroInTheSameCycle)
     EXPECT_EQ(0, act_.action_state_);
     EXPECT_FALSE(act_.action_end_);
     EXPECT_EQ(120.0, act_.aim_joint.at("laj1"));
-    EXPECT_EQ(kBackTargets.size(), act_.new_joint.size());
+    EXPECT_EQ(kBackTargets.size() + 2, act_.new_joint.size());  // and the head
 }
 
 TEST_F(Standup, BackToForwardHandoverThroughTheDispatcher)
 {
     status().gs_pm_ = "PlayOn";
-    status().zax_ = V(0, 0, 1);
+    status().torso_up_ = V(0, 0, 1);
     status().gyr_["torso"] = V(0, 0, 0);
     act_.state = STANDUP_BACK;
     act_.action_end_ = false;
@@ -400,7 +407,7 @@ TEST_F(Standup, BackToForwardHandoverThroughTheDispatcher)
 TEST_F(Standup, WholeBackStandUpRunsToItsEnd)
 {
     status().gs_pm_ = "PlayOn";
-    status().zax_ = V(0.9, 0, 0.1);
+    status().torso_up_ = V(0.9, 0, 0.1);
     status().gyr_["torso"] = V(0, 0, 0);
     // The joints reach every target at once: measured = last target.
     act_.debug_flag_ = false;
@@ -413,7 +420,7 @@ TEST_F(Standup, WholeBackStandUpRunsToItsEnd)
         for (const auto& aim : act_.aim_joint) status().hj_[aim.first] = aim.second;
         // A tiny overshoot lets the strict comparisons pass.
         status().hj_["llj3"] += 0.5;
-        status().zax_ = V(0, 0, 1);
+        status().torso_up_ = V(0, 0, 1);
     } while (!act_.action_end_ && ++cycles < 50);
     ASSERT_TRUE(act_.action_end_);
     // Phase index after each cycle. A phase first sees the pose of the phase
@@ -431,3 +438,45 @@ TEST_F(Standup, WholeBackStandUpRunsToItsEnd)
 }
 
 }  // namespace
+
+// ---- lying on a side --------------------------------------------------------
+
+// Neither stand-up works from a side: the forward stand-up first rolls the
+// robot over, legs drawn forward, and stands up from wherever it lands.
+TEST_F(Standup, FromASideTheForwardStandUpRollsOverFirst)
+{
+    struct Case {
+        const char* what;
+        int phase;
+        V up;
+        int next_phase;
+        BehaviorState next_state;
+    };
+    const Case cases[] = {
+        {"still, on the side: roll", 0, V(0.1, 0.98, 0.1), 10, STANDUP_FORWARD},
+        {"still, on the front: stand up", 0, V(-0.98, 0.1, 0.1), 1, STANDUP_FORWARD},
+        {"rolling, still on the side", 10, V(-0.34, 0.9, 0.2), 10, STANDUP_FORWARD},
+        {"rolled onto the front", 10, V(-0.36, 0.9, 0.2), 0, STANDUP_FORWARD},
+        {"rolled onto the back", 10, V(0.9, 0.3, 0.2), 0, STANDUP_BACK},
+        {"rolled and sitting up", 10, V(0.1, 0.6, 0.6), 0, STANDUP_FORWARD},
+    };
+    for (const Case& c : cases) {
+        status().torso_up_ = c.up;
+        status().gyr_["torso"] = V(0, 0, 0);
+        act_.state = STANDUP_FORWARD;
+        act_.action_end_ = false;
+        act_.action_state_ = c.phase;
+        act_.clear();
+        testing::internal::CaptureStdout();
+        act_.standup_forward();
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(c.next_phase, act_.action_state_) << c.what;
+        EXPECT_EQ(c.next_state, act_.state) << c.what;
+        EXPECT_FALSE(act_.action_end_) << c.what;
+        if (c.phase == 10) {
+            EXPECT_EQ(90.0, act_.aim_joint.at("rlj3")) << c.what;
+            EXPECT_EQ(90.0, act_.aim_joint.at("llj3")) << c.what;
+            EXPECT_EQ(0.0, act_.aim_joint.at("hj2")) << c.what;
+        }
+    }
+}

@@ -263,9 +263,11 @@ TEST_P(WalkSteerTest, SteppingLegsHipYaw)
 }
 
 INSTANTIATE_TEST_SUITE_P(Walk, WalkSteerTest,
-                         testing::Values(SteerCase{3.0, -3.0}, SteerCase{-4.5, 4.5},
-                                         SteerCase{6.0, -6.0}, SteerCase{10.0, -6.0},
-                                         SteerCase{-29.0, 6.0}, SteerCase{0.0, 0.0},
+                         // The yaw takes the bearing's sign: a positive yaw on the
+                         // stepping leg turns the robot counter-clockwise.
+                         testing::Values(SteerCase{3.0, 3.0}, SteerCase{-4.5, -4.5},
+                                         SteerCase{6.0, 6.0}, SteerCase{10.0, 6.0},
+                                         SteerCase{-29.0, -6.0}, SteerCase{0.0, 0.0},
                                          SteerCase{-0.0, 0.0}, SteerCase{kNaN, 0.0}));
 
 TEST(Walk, TraceLineOnlyWithDebug)

@@ -26,10 +26,16 @@ void Worldmodel::parse(const std::string& message)
     carry_estimates();
     frpzero();
     Parser::parse(message);
+    TStatus& cur = current_status();
+    // Without vision the flags and ball the slot holds are ten or more cycles
+    // old: the estimates carried over from the previous cycle are better.
+    if (!cur.fresh(TStatus::FRESH_VISION)) {
+        return;
+    }
     if (side_ == S_LEFT) {
-        current_status().calc_position();
+        cur.calc_position();
     } else {
-        current_status().calc_position_opp();
+        cur.calc_position_opp();
     }
 }
 
@@ -42,8 +48,18 @@ void Worldmodel::carry_estimates()
     const TStatus& prev = status_[(step_ - 1) % 10];
     cur.position_ = prev.position_;
     cur.zax_ = prev.zax_;
+    cur.torso_up_ = prev.torso_up_;
     cur.direction_ = prev.direction_;
     cur.ball_xyz_ = prev.ball_xyz_;
+    // Entry by entry, so that a slot that has held these players before
+    // allocates nothing.
+    for (const auto& team : prev.player_xyz_) {
+        std::map<int, TVector3>& out = cur.player_xyz_[team.first];
+        for (const auto& p : team.second) {
+            out[p.first] = p.second;
+        }
+    }
+    cur.fresh_ = 0;
 }
 
 void Worldmodel::frpzero()

@@ -7,8 +7,13 @@
 #include <utility>
 
 #include "perception/parser.h"
+#include "worldmodel/field.h"
 
 enum SideID { S_ERROR = 0, S_LEFT = 1, S_RIGHT = 2, S_MAX = 3 };
+
+// The server generation, told from its perceptions: classic until a
+// game-state item with score fields shows today's server.
+enum Generation { GEN_CLASSIC = 0, GEN_TODAY = 1 };
 
 // The agent's memory of what it perceived: identity and a ring of the last
 // ten per-message snapshots. Parser callbacks land directly in the newest one.
@@ -52,6 +57,25 @@ public:
         TVector3 zax_{0.0, 0.0, 1.0};
         double direction_ = 0.0;
 
+        // Field's up axis in the torso frame (forward, left, up): the camera's
+        // tilt with the neck taken out. The fall detector reads this.
+        TVector3 torso_up_{0.0, 0.0, 1.0};
+        // Accelerometer readings (today's server, and some classic ones).
+        std::map<std::string, TVector3> acc_;
+        // Today's game state: scores and the side that kicks off.
+        int score_left_ = 0;
+        int score_right_ = 0;
+        std::string kickoff_;
+
+        // What this message refreshed, a bit per landmark (field.h order),
+        // then the ball and players. A snapshot built by hand counts as
+        // wholly fresh; parse() clears it before the perceptions of a message.
+        unsigned fresh_ = ~0u;
+        static const unsigned FRESH_BALL = 1u << 8;
+        static const unsigned FRESH_PLAYERS = 1u << 9;
+        static const unsigned FRESH_VISION = 0x3FFu;
+        bool fresh(unsigned bits) const { return (fresh_ & bits) != 0; }
+
         void dump() const;
         void clear();
         // Localise from the corner flags, then place ball and teammates.
@@ -64,6 +88,8 @@ public:
     const std::string& teamname() const { return teamname_; }
     int side() const { return side_; }
     int number() const { return number_; }
+    Generation generation() const { return generation_; }
+    const FieldGeometry& field() const { return generation_ == GEN_TODAY ? today_field() : classic_field(); }
 
     TStatus& current_status() { return status_[step_ % 10]; }
     const TStatus& current_status() const { return status_[step_ % 10]; }
@@ -96,6 +122,7 @@ private:
     int count_ = 0;
     std::int32_t step_ = 0;
     TStatus status_[10];
+    Generation generation_ = GEN_CLASSIC;
 };
 
 Worldmodel::TVector3 polar2xyz(Worldmodel::TVector3 p);

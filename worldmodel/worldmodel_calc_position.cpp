@@ -5,6 +5,8 @@
 
 #include <boost/numeric/ublas/vector.hpp>
 
+#include "worldmodel/body_frame.h"
+
 namespace {
 
 namespace ublas = boost::numeric::ublas;
@@ -46,16 +48,17 @@ Vec to_vec(const TVector3& v)
     return out;
 }
 
-Reference reference(std::map<std::string, TVector3>& flags, const char* name)
+Reference reference(Worldmodel::TStatus& s, const char* name)
 {
-    const TVector3& polar = flags[name];
+    const TVector3& polar = s.flag_[name];
     Reference f;
     f.r = polar.v_[0];
     f.theta = polar.v_[1];
-    // A flag never seen in this slot reads (0, 0, 0); angles out of range
-    // are not a perception either.
-    f.seen = finite(polar) && f.r > 0.0 && std::fabs(f.theta) <= 180.0 &&
-             std::fabs(polar.v_[2]) <= 90.0;
+    // A flag never seen in this slot reads (0, 0, 0), one seen in an older
+    // message is no perception of now, and angles out of range are none either.
+    const int index = landmark_index(name, 3);
+    f.seen = (index < 0 || s.fresh(1u << index)) && finite(polar) && f.r > 0.0 &&
+             std::fabs(f.theta) <= 180.0 && std::fabs(polar.v_[2]) <= 90.0;
     f.p = to_vec(polar2xyz(polar));
     return f;
 }
@@ -107,11 +110,24 @@ double heading_term(const Reference& f, int role, double x)
     return check_signed(-check_theta(bearing + f.theta));
 }
 
+// Field place of something seen from the camera: only the perception's part
+// along the ground counts, so the tilt (the field's up axis in the camera
+// frame) first turns it level; the third component is the camera height.
+TVector3 seen_on_ground(const TVector3& polar, const Worldmodel::TStatus& s)
+{
+    const TVector3 level = to_level(polar2xyz(polar), s.zax_);
+    const double h = s.direction_ * kPi / 180.0;
+    const double c = std::cos(h);
+    const double n = std::sin(h);
+    return TVector3(s.position_.v_[0] + c * level.v_[0] - n * level.v_[1],
+                    s.position_.v_[1] + n * level.v_[0] + c * level.v_[1], s.position_.v_[2]);
+}
+
 // Every number from 1 up to the highest one seen gets a field position;
 // numbers never perceived in this slot are filled in at (0, 0, 0) and so
 // land on the robot itself. Numbers below 1 are no robots and get none.
 void place_team(std::map<int, TVector3>& seen, std::map<std::string, std::map<int, TVector3> >& xyz,
-                const char* key, const TVector3& position, double direction)
+                const char* key, const Worldmodel::TStatus& s)
 {
     if (seen.empty() || seen.rbegin()->first < 1) {
         return;
@@ -120,10 +136,8 @@ void place_team(std::map<int, TVector3>& seen, std::map<std::string, std::map<in
     std::map<int, TVector3>& out = xyz[key];
     for (int n = 1; n <= last; ++n) {
         const TVector3& p = seen[n];
-        const TVector3 q = polar2xyz(TVector3(p.v_[0], p.v_[1] + direction, 0.0));
-        const TVector3 field(position.v_[0] + q.v_[0], position.v_[1] + q.v_[1],
-                             position.v_[2] + q.v_[2]);
-        out[n] = finite(field) ? field : position;
+        const TVector3 field = p.v_[0] > 0.0 ? seen_on_ground(p, s) : s.position_;
+        out[n] = finite(field) ? field : s.position_;
     }
 }
 
@@ -159,13 +173,27 @@ double check_signed(double t)
 
 namespace {
 
+double joint_angle(const Worldmodel::TStatus& s, const char* name)
+{
+    const std::map<std::string, double>::const_iterator it = s.hj_.find(name);
+    return it == s.hj_.end() ? 0.0 : it->second;
+}
+
+// The camera's tilt with the neck taken out: the fall detector must judge the
+// body, not where the head happens to look.
+TVector3 torso_up(const Worldmodel::TStatus& s)
+{
+    const TVector3 t = camera_to_torso(s.zax_, joint_angle(s, "hj1"), joint_angle(s, "hj2"));
+    return finite(t) ? t : s.torso_up_;
+}
+
 // The one algorithm of both sides; names[k] is the flag in role R(k+1):
 // R1 (-6, +w), R2 (+6, +w), R3 (-6, -w), R4 (+6, -w).
 void localise(Worldmodel::TStatus& s, const char* const names[4])
 {
     Reference f[4];
     for (int k = 0; k < 4; ++k) {
-        f[k] = reference(s.flag_, names[k]);
+        f[k] = reference(s, names[k]);
     }
 
     // R1, R2, R3 as the corner triple whenever they are seen. With one of them
@@ -191,6 +219,7 @@ void localise(Worldmodel::TStatus& s, const char* const names[4])
         if (zax_ok) {
             const double turn = sx * sy;
             s.zax_ = TVector3(turn * zax.v_[0], turn * zax.v_[1], turn * zax.v_[2]);
+            s.torso_up_ = torso_up(s);
         }
     }
 
@@ -220,20 +249,18 @@ void localise(Worldmodel::TStatus& s, const char* const names[4])
         s.direction_ = check_theta(sum / count - offset);
     }
 
-    // Ball and players. The third component is the camera height.
-    if (finite(s.ball_)) {
-        const TVector3 q = polar2xyz(TVector3(s.ball_.v_[0], s.direction_ + s.ball_.v_[1], 0.0));
-        const TVector3 ball(s.position_.v_[0] + q.v_[0], s.position_.v_[1] + q.v_[1],
-                            s.position_.v_[2] + q.v_[2]);
+    // Ball and players, where this message saw them.
+    if (s.fresh(Worldmodel::TStatus::FRESH_BALL) && finite(s.ball_)) {
+        const TVector3 ball = seen_on_ground(s.ball_, s);
         if (finite(ball)) {
             s.ball_xyz_ = ball;
         }
     }
-    if (!s.player_.empty()) {
-        place_team(s.player_["mate"], s.player_xyz_, "mate", s.position_, s.direction_);
+    if (!s.player_.empty() && s.fresh(Worldmodel::TStatus::FRESH_PLAYERS)) {
+        place_team(s.player_["mate"], s.player_xyz_, "mate", s);
         std::map<std::string, std::map<int, TVector3> >::iterator opp = s.player_.find("opp");
         if (opp != s.player_.end()) {
-            place_team(opp->second, s.player_xyz_, "opp", s.position_, s.direction_);
+            place_team(opp->second, s.player_xyz_, "opp", s);
         }
     }
 }

@@ -152,7 +152,12 @@ void Worldmodel::flag_callback(const match_results& m, int i)
 {
     try {
         const TVector3 polar = triple(m, i + 2);
-        current_status().flag_[key(m[i + 1])] = polar;
+        TStatus& cur = current_status();
+        cur.flag_[key(m[i + 1])] = polar;
+        const int index = landmark_index(&*m[i + 1].first, static_cast<unsigned>(m[i + 1].length()));
+        if (index >= 0) {
+            cur.fresh_ |= 1u << index;
+        }
     } catch (const boost::bad_lexical_cast&) {
     }
 }
@@ -160,7 +165,9 @@ void Worldmodel::flag_callback(const match_results& m, int i)
 void Worldmodel::ball_callback(const match_results& m, int i)
 {
     try {
-        current_status().ball_ = triple(m, i + 1);
+        TStatus& cur = current_status();
+        cur.ball_ = triple(m, i + 1);
+        cur.fresh_ |= TStatus::FRESH_BALL;
     } catch (const boost::bad_lexical_cast&) {
     }
 }
@@ -181,7 +188,9 @@ void Worldmodel::player_callback(const match_results& m, int i)
         }
         const TVector3 polar = valid ? triple(m, i + 3) : TVector3();
         const char* team = equals(m[i + 1], teamname_) ? "mate" : "opp";
-        current_status().player_[team][id] = polar;
+        TStatus& cur = current_status();
+        cur.player_[team][id] = polar;
+        cur.fresh_ |= TStatus::FRESH_PLAYERS;
     } catch (const boost::bad_lexical_cast&) {
     }
 }
