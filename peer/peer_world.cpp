@@ -1,5 +1,6 @@
 #include "peer/peer_world.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -10,19 +11,28 @@ namespace {
 const double PI = 3.141592653589793;
 const double DEG = PI / 180.0;
 
-// Leg lengths (m) of the walk model, and how much of a hip yaw turns the body:
-// the yaw axes are slanted, so only part of the joint's turn acts about the
-// vertical.
+// Leg lengths (m) of the walk model.
 const double THIGH = 0.1;
 const double SHIN = 0.1029;
-const double YAW_SHARE = 0.5;
+// How much of a hip yaw turns the body (see move_by_legs).
+const double STANCE_YAW_SHARE = 0.27;
+const double SWING_YAW_SHARE = 0.08;
 // A leg whose knee is bent this much more than the other's is in the air.
 const double LIFT_MARGIN = 10.0;
 const double LIFT_SPEED = 1.0;  // rad/s of knee bending that lifts a foot
+// The body moves a little further than the legs' geometry says (push-off):
+// a straight walk makes 0.25 m/s and the back walk 0.09 m/s, as on the real robot.
+const double STRIDE_GAIN = 1.3;
+const double HIP_YAW_MIN = -90.0;
+const double HIP_YAW_MAX = 1.0;
 
-const double FALL_TIME = 0.3;  // s to fall over, or to come up again
+const double FALL_TIME = 0.3;  // s to fall over, to come up again, or to roll over
 const double LYING_CAMERA = 0.1;
-const double BALL_RADIUS = 0.042;
+
+// Where the camera sits on the torso, along its forward and up axes (m).
+const double CAMERA_AHEAD = 0.045;
+const double CAMERA_ABOVE = 0.15;
+const double HALF_VIEW = 60.0;  // degrees either side of the camera's axis
 
 double finite_or_zero(double v) { return std::isfinite(v) ? v : 0.0; }
 
@@ -31,6 +41,14 @@ double wrap180(double a)
     while (a > 180.0) a -= 360.0;
     while (a <= -180.0) a += 360.0;
     return a;
+}
+
+double dot(const double a[3], const double b[3]) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// c = ca * a + cb * b
+void mix(double ca, const double a[3], double cb, const double b[3], double c[3])
+{
+    for (int i = 0; i < 3; ++i) c[i] = ca * a[i] + cb * b[i];
 }
 
 void append_number(std::string& out, double v)
@@ -49,6 +67,58 @@ void append_pol(std::string& out, double d, double h, double v)
     out += ' ';
     append_number(out, v);
     out += "))";
+}
+
+// A JSON number rounded to the given decimals, written as short as it goes
+// but always with a decimal point ("0.0", "-5.4878").
+void append_json(std::string& out, double v, int decimals)
+{
+    if (!std::isfinite(v)) {
+        out += "null";
+        return;
+    }
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    std::string s = buf;
+    std::string::size_type dot_at = s.find('.');
+    if (dot_at != std::string::npos) {
+        std::string::size_type last = s.find_last_not_of('0');
+        if (last == dot_at) last = dot_at + 1;
+        s.erase(last + 1);
+    }
+    if (s == "-0.0") s = "0.0";
+    out += s;
+}
+
+void append_hinge(std::string& out, const Robot& r, const std::string& joint)
+{
+    out += "(HJ (n " + joint + ") (ax ";
+    append_number(out, r.angle.at(joint));
+    out += "))";
+}
+
+// Foot pressure of one foot (0 right, 1 left), when it is on the ground.
+void append_foot(std::string& out, const Robot& r, int i)
+{
+    static const char* const foot[2] = {"rf", "lf"};
+    const int n = (r.planted[0] ? 1 : 0) + (r.planted[1] ? 1 : 0);
+    if (r.upright != Upright::standing || !r.planted[i] || n == 0) return;
+    out += "(FRP (n ";
+    out += foot[i];
+    out += ") (c 0.000 0.000 -0.020) (f 0.000 0.000 ";
+    append_number(out, 45.0 / n);
+    out += "))";
+}
+
+// Starts a change of the torso's lean that ends in the given state.
+void begin_lean(Robot& r, Upright during, double tilt_to, double roll_to, double now)
+{
+    r.upright = during;
+    r.tilt_from = r.tilt;
+    r.tilt_to = tilt_to;
+    r.roll_from = r.roll;
+    r.roll_to = roll_to;
+    r.tilt_start = now;
 }
 
 }  // namespace
@@ -92,33 +162,111 @@ Pose team_to_global(const Pose& p, bool left)
 
 Pose global_to_team(const Pose& p, bool left) { return team_to_global(p, left); }
 
-const std::vector<Landmark>& landmarks()
+const Field& field(bool today)
 {
     // Corner flags on the ground, goal posts at the height of the crossbar.
-    static const std::vector<Landmark> marks = {
-        {"F1L", -6.0, 4.0, 0.0},  {"F2L", -6.0, -4.0, 0.0}, {"F1R", 6.0, 4.0, 0.0},
-        {"F2R", 6.0, -4.0, 0.0},  {"G1L", -6.0, 0.7, 0.8},  {"G2L", -6.0, -0.7, 0.8},
-        {"G1R", 6.0, 0.7, 0.8},   {"G2R", 6.0, -0.7, 0.8}};
-    return marks;
+    static const Field classic = {6.0, 4.0, 0.7,
+                                  {{"F1L", -6.0, 4.0, 0.0},
+                                   {"F2L", -6.0, -4.0, 0.0},
+                                   {"F1R", 6.0, 4.0, 0.0},
+                                   {"F2R", 6.0, -4.0, 0.0},
+                                   {"G1L", -6.0, 0.7, 0.8},
+                                   {"G2L", -6.0, -0.7, 0.8},
+                                   {"G1R", 6.0, 0.7, 0.8},
+                                   {"G2R", 6.0, -0.7, 0.8}}};
+    static const Field current = {15.0, 10.0, 1.05,
+                                  {{"F1L", -15.0, 10.0, 0.0},
+                                   {"F2L", -15.0, -10.0, 0.0},
+                                   {"F1R", 15.0, 10.0, 0.0},
+                                   {"F2R", 15.0, -10.0, 0.0},
+                                   {"G1L", -15.0, 1.05, 0.8},
+                                   {"G2L", -15.0, -1.05, 0.8},
+                                   {"G1R", 15.0, 1.05, 0.8},
+                                   {"G2R", 15.0, -1.05, 0.8}}};
+    return today ? current : classic;
 }
 
-void polar_from_camera(const Robot& r, double px, double py, double pz, double& dist,
-                       double& hor, double& ver)
+const std::vector<Landmark>& landmarks() { return field(false).marks; }
+
+Axes torso_axes(const Robot& r)
 {
-    const double yaw = (r.pose.heading + r.angle.at("hj1")) * DEG;
-    const double down = (r.tilt + r.angle.at("hj2")) * DEG;
-    const double dx = px - r.pose.x;
-    const double dy = py - r.pose.y;
-    const double dz = pz - r.camera_height;
-    // Into the camera frame: turn by the yaw, then tip forward by the pitch.
-    const double ax = std::cos(yaw) * dx + std::sin(yaw) * dy;
-    const double ay = -std::sin(yaw) * dx + std::cos(yaw) * dy;
-    const double cx = std::cos(down) * ax - std::sin(down) * dz;
-    const double cy = ay;
-    const double cz = std::sin(down) * ax + std::cos(down) * dz;
+    const double h = r.pose.heading * DEG, t = r.tilt * DEG, q = r.roll * DEG;
+    const double f0[3] = {std::cos(h), std::sin(h), 0.0};
+    const double l0[3] = {-std::sin(h), std::cos(h), 0.0};
+    const double u0[3] = {0.0, 0.0, 1.0};
+    Axes a;
+    // Lean forward about the left axis, then to the right about the forward axis.
+    double u1[3];
+    mix(std::cos(t), f0, -std::sin(t), u0, a.f);
+    mix(std::cos(t), u0, std::sin(t), f0, u1);
+    mix(std::cos(q), u1, -std::sin(q), l0, a.u);
+    mix(std::cos(q), l0, std::sin(q), u1, a.l);
+    return a;
+}
+
+Axes camera_axes(const Robot& r)
+{
+    const Axes t = torso_axes(r);
+    const double yaw = r.angle.at("hj1") * DEG, up = r.angle.at("hj2") * DEG;
+    double f1[3];
+    Axes c;
+    mix(std::cos(yaw), t.f, std::sin(yaw), t.l, f1);
+    mix(-std::sin(yaw), t.f, std::cos(yaw), t.l, c.l);
+    mix(std::cos(up), f1, std::sin(up), t.u, c.f);
+    mix(std::cos(up), t.u, -std::sin(up), f1, c.u);
+    return c;
+}
+
+void accelerometer(const Robot& r, double a[3])
+{
+    const Axes t = torso_axes(r);
+    // Adding 0.0 turns a negative zero into a plain one for the printed text.
+    a[0] = -t.l[2] * GRAVITY + 0.0;
+    a[1] = t.f[2] * GRAVITY + 0.0;
+    a[2] = t.u[2] * GRAVITY + 0.0;
+}
+
+void torso_position(const Robot& r, double p[3])
+{
+    const Axes t = torso_axes(r);
+    const double cam[3] = {r.pose.x, r.pose.y, r.camera_height};
+    for (int i = 0; i < 3; ++i) p[i] = cam[i] - CAMERA_AHEAD * t.f[i] - CAMERA_ABOVE * t.u[i];
+}
+
+void polar_from_camera(const Robot& r, double px, double py, double pz, double& dist, double& hor,
+                       double& ver)
+{
+    const Axes c = camera_axes(r);
+    const double v[3] = {px - r.pose.x, py - r.pose.y, pz - r.camera_height};
+    const double cx = dot(v, c.f), cy = dot(v, c.l), cz = dot(v, c.u);
     dist = std::sqrt(cx * cx + cy * cy + cz * cz);
     hor = std::atan2(cy, cx) / DEG;
-    ver = dist > 0.0 ? std::asin(cz / dist) / DEG : 0.0;
+    ver = dist > 0.0 ? std::asin(std::max(-1.0, std::min(1.0, cz / dist))) / DEG : 0.0;
+}
+
+bool in_view_cone(double hor, double ver) { return std::fabs(hor) <= HALF_VIEW && std::fabs(ver) <= HALF_VIEW; }
+
+std::vector<BodyPart> body_parts(const Robot& r)
+{
+    // Offsets from the torso centre along its right, forward and up axes (m).
+    const double foot_drop = -(r.camera_height_standing - CAMERA_ABOVE - 0.02);
+    static const char* const names[5] = {"head", "rlowerarm", "llowerarm", "rfoot", "lfoot"};
+    const double offset[5][3] = {{0.0, CAMERA_AHEAD, CAMERA_ABOVE},
+                                 {0.098, 0.05, 0.0},
+                                 {-0.098, 0.05, 0.0},
+                                 {0.055, 0.0, foot_drop},
+                                 {-0.055, 0.0, foot_drop}};
+    const Axes t = torso_axes(r);
+    double torso[3];
+    torso_position(r, torso);
+    std::vector<BodyPart> parts;
+    for (int k = 0; k < 5; ++k) {
+        double p[3];
+        for (int i = 0; i < 3; ++i)
+            p[i] = torso[i] - offset[k][0] * t.l[i] + offset[k][1] * t.f[i] + offset[k][2] * t.u[i];
+        parts.push_back(BodyPart{names[k], p[0], p[1], p[2]});
+    }
+    return parts;
 }
 
 void integrate_joints(Robot& r)
@@ -128,8 +276,12 @@ void integrate_joints(Robot& r)
         if (v > MAX_JOINT_SPEED) v = MAX_JOINT_SPEED;
         if (v < -MAX_JOINT_SPEED) v = -MAX_JOINT_SPEED;
         j.second += v * CYCLE / DEG;
-        if (j.second > 180.0) j.second = 180.0;
-        if (j.second < -180.0) j.second = -180.0;
+        // The hip yaw joints stop just past zero on the positive side, as on
+        // the real robot; the others only within a full turn.
+        const bool hip_yaw = j.first == "rlj1" || j.first == "llj1";
+        const double high = hip_yaw ? HIP_YAW_MAX : 180.0, low = hip_yaw ? HIP_YAW_MIN : -180.0;
+        if (j.second > high) j.second = high;
+        if (j.second < low) j.second = low;
     }
 }
 
@@ -143,8 +295,7 @@ void move_by_legs(Robot& r)
         knee[i] = r.angle.at(p + "j4");
         fx[i] = THIGH * std::sin(hip) + SHIN * std::sin(hip + knee[i] * DEG);
         fy[i] = (THIGH + SHIN) * std::sin(r.angle.at(p + "j2") * DEG);
-        // The two hip yaw joints turn in opposite senses for the same angle.
-        yaw[i] = (i == 0 ? 1.0 : -1.0) * YAW_SHARE * r.angle.at(p + "j1");
+        yaw[i] = r.angle.at(p + "j1");
     }
     // A foot leaves the ground when its knee is bent quickly while the other's
     // is not, and comes down again when its knee is straightened quickly or is
@@ -163,22 +314,39 @@ void move_by_legs(Robot& r)
     }
     r.last_step = 0.0;
     if (r.have_legs && r.upright == Upright::standing) {
-        double sx = 0.0, sy = 0.0, syaw = 0.0;
+        // The hip yaw turns the body in two ways. A stance leg's yaw turns the
+        // body over its planted foot; the joints' slanted axes are mirror
+        // images, so the same change turns the body one way over the right foot
+        // and the other way over the left. A swing leg's yaw twists the body a
+        // little against the stance foot, the same way for either leg
+        // (counter-clockwise for a positive change). A walk gives the steering
+        // yaw to each stepping leg, which undoes it as the next stance leg: the
+        // two stance effects cancel over a stride and the swing effect steers,
+        // slowly and counter-clockwise for a positive yaw whichever leg steps.
+        // The turn motion yaws each stance hip in turn, the two in opposite
+        // senses (the positive side stops at HIP_YAW_MAX), which turns the same
+        // way on both stances, at 6-7 degrees a second. Both as measured on the
+        // real robot.
+        static const double stance_sign[2] = {1.0, -1.0};
+        double sx = 0.0, sy = 0.0, syaw = 0.0, swing = 0.0;
         int n = 0;
         for (int i = 0; i < 2; ++i) {
-            if (!(planted[i] && r.planted[i])) continue;
-            sx += fx[i] - r.foot_x[i];
-            sy += fy[i] - r.foot_y[i];
-            syaw += yaw[i] - r.foot_yaw[i];
-            ++n;
+            if (planted[i] && r.planted[i]) {
+                sx += fx[i] - r.foot_x[i];
+                sy += fy[i] - r.foot_y[i];
+                syaw += stance_sign[i] * (yaw[i] - r.foot_yaw[i]);
+                ++n;
+            } else if (!planted[i] && !r.planted[i]) {
+                swing += yaw[i] - r.foot_yaw[i];
+            }
         }
         if (n > 0) {
             // A foot on the ground stays put: the body moves against the leg.
-            const double bx = -sx / n, by = -sy / n;
+            const double bx = -STRIDE_GAIN * sx / n, by = -STRIDE_GAIN * sy / n;
             const double h = r.pose.heading * DEG;
             r.pose.x += std::cos(h) * bx - std::sin(h) * by;
             r.pose.y += std::sin(h) * bx + std::cos(h) * by;
-            r.pose.heading = wrap180(r.pose.heading - syaw / n);
+            r.pose.heading = wrap180(r.pose.heading - STANCE_YAW_SHARE * syaw / n + SWING_YAW_SHARE * swing);
             r.last_step = std::sqrt(bx * bx + by * by);
         }
     }
@@ -191,37 +359,56 @@ void move_by_legs(Robot& r)
     r.have_legs = true;
 }
 
-void start_fall(Robot& r, bool on_back, double now)
+void start_fall(Robot& r, FallWay way, double now)
 {
     if (r.upright == Upright::falling || r.upright == Upright::lying) return;
-    r.upright = Upright::falling;
-    r.tilt_from = r.tilt;
-    r.tilt_to = on_back ? -90.0 : 90.0;
-    r.tilt_start = now;
+    switch (way) {
+    case FallWay::back: begin_lean(r, Upright::falling, -90.0, 0.0, now); break;
+    case FallWay::front: begin_lean(r, Upright::falling, 90.0, 0.0, now); break;
+    case FallWay::left: begin_lean(r, Upright::falling, 0.0, -90.0, now); break;
+    case FallWay::right: begin_lean(r, Upright::falling, 0.0, 90.0, now); break;
+    }
 }
 
 void update_tilt(Robot& r, double now)
 {
-    if (r.upright == Upright::lying && r.angle.at("rlj4") < -100.0 && r.angle.at("llj4") < -100.0) {
-        // Legs folded under the body: the stand-up brings it up again.
-        r.upright = Upright::rising;
-        r.tilt_from = r.tilt;
-        r.tilt_to = 0.0;
-        r.tilt_start = now;
+    if (r.upright == Upright::lying) {
+        const double rhip = r.angle.at("rlj3"), lhip = r.angle.at("llj3");
+        if (on_a_side(r)) {
+            // No stand-up works from a side: drawing both legs forward rolls the
+            // robot onto its front, stretching them back onto its back.
+            if (rhip > 60.0 && lhip > 60.0)
+                begin_lean(r, Upright::falling, 90.0, 0.0, now);
+            else if (rhip < -30.0 && lhip < -30.0)
+                begin_lean(r, Upright::falling, -90.0, 0.0, now);
+        } else if (r.angle.at("rlj4") < -100.0 && r.angle.at("llj4") < -100.0) {
+            // Legs folded under the body: the stand-up brings it up again.
+            begin_lean(r, Upright::rising, 0.0, 0.0, now);
+        }
     }
     if (r.upright == Upright::falling || r.upright == Upright::rising) {
         const double progress = (now - r.tilt_start) / FALL_TIME;
         if (progress >= 1.0) {
             r.tilt = r.tilt_to;
+            r.roll = r.roll_to;
             r.tilt_rate = 0.0;
+            r.roll_rate = 0.0;
             r.upright = r.upright == Upright::falling ? Upright::lying : Upright::standing;
             r.have_legs = false;
         } else {
             r.tilt = r.tilt_from + (r.tilt_to - r.tilt_from) * progress;
+            r.roll = r.roll_from + (r.roll_to - r.roll_from) * progress;
             r.tilt_rate = (r.tilt_to - r.tilt_from) / FALL_TIME;
+            r.roll_rate = (r.roll_to - r.roll_from) / FALL_TIME;
         }
     }
-    const double lean = std::fabs(r.tilt) / 90.0;
+    double lean;
+    if (r.roll == 0.0)
+        lean = std::fabs(r.tilt) / 90.0;
+    else if (r.tilt == 0.0)
+        lean = std::fabs(r.roll) / 90.0;
+    else
+        lean = std::acos(std::max(-1.0, std::min(1.0, torso_axes(r).u[2]))) / DEG / 90.0;
     r.camera_height = r.camera_height_standing + (LYING_CAMERA - r.camera_height_standing) * lean;
 }
 
@@ -233,67 +420,131 @@ std::string perception_text(const Robot& r, const std::vector<const Robot*>& oth
     out += "(time (now ";
     append_number(out, p.now);
     out += "))";
-    if (r.unum > 0) {
-        out += "(GS (unum " + std::to_string(r.unum) + ") (team ";
-        out += r.left ? "left" : "right";
-        out += ") (t ";
+    const char* const side = r.left ? "left" : "right";
+    if (p.today) {
+        out += "(GS ";
+        if (p.long_gs && r.unum > 0) out += "(unum " + std::to_string(r.unum) + ") (team " + side + ") ";
+        out += "(sl " + std::to_string(p.score_left) + ") (sr " + std::to_string(p.score_right) + ") (t ";
+        append_number(out, p.game_time);
+        out += ") (pm " + p.play_mode + ") (k ";
+        out += p.kickoff_left ? "left" : "right";
+        out += ") (ti () ()))";
     } else {
-        out += "(GS (t ";
+        if (r.unum > 0)
+            out += "(GS (unum " + std::to_string(r.unum) + ") (team " + side + ") (t ";
+        else
+            out += "(GS (t ";
+        append_number(out, p.game_time);
+        out += ") (pm " + p.play_mode + "))";
     }
-    append_number(out, p.game_time);
-    out += ") (pm " + p.play_mode + "))";
 
-    out += "(GYR (n torso) (rt 0.000 ";
-    append_number(out, r.tilt_rate);
-    out += " 0.000))(ACC (n torso) (a 0.000 0.000 9.810))";
+    // Today's server reports the forward pitch about the right (x) axis.
+    out += "(GYR (n torso) (rt ";
+    append_number(out, p.today ? -r.tilt_rate + 0.0 : r.roll_rate);
+    out += ' ';
+    append_number(out, p.today ? r.roll_rate : r.tilt_rate);
+    out += " 0.000))(ACC (n torso) (a ";
+    double acc[3];
+    accelerometer(r, acc);
+    append_number(out, acc[0]);
+    out += ' ';
+    append_number(out, acc[1]);
+    out += ' ';
+    append_number(out, acc[2]);
+    out += "))";
 
     const std::vector<std::string>& joints = joint_names();
-    for (std::size_t i = 0; i < 2; ++i) {
-        out += "(HJ (n " + joints[i] + ") (ax ";
-        append_number(out, r.angle.at(joints[i]));
-        out += "))";
-    }
+    append_hinge(out, r, joints[0]);
+    append_hinge(out, r, joints[1]);
 
-    out += "(See";
-    double d, h, v;
-    for (const Landmark& m : landmarks()) {
-        polar_from_camera(r, m.x, m.y, m.z, d, h, v);
-        out += " (";
-        out += m.name;
-        out += " (pol ";
-        append_pol(out, d, h, v);
+    if (p.see) {
+        out += "(See";
+        double d, h, v;
+        for (const Landmark& m : field(p.today).marks) {
+            polar_from_camera(r, m.x, m.y, m.z, d, h, v);
+            if (p.today && !in_view_cone(h, v)) continue;
+            out += " (";
+            out += m.name;
+            out += " (pol ";
+            append_pol(out, d, h, v);
+        }
+        polar_from_camera(r, ball.x, ball.y, BALL_RADIUS, d, h, v);
+        if (!p.today || in_view_cone(h, v)) {
+            out += " (B (pol ";
+            append_pol(out, d, h, v);
+        }
+        for (const Robot* other : others) {
+            const Robot& o = *other;
+            if (o.unum <= 0) continue;
+            const std::string head = " (P (team " + o.team + ") (id " + std::to_string(o.unum) + ")";
+            if (!p.today) {
+                polar_from_camera(r, o.pose.x, o.pose.y, o.camera_height, d, h, v);
+                out += head + " (pol ";
+                append_pol(out, d, h, v);
+                continue;
+            }
+            std::string parts;
+            for (const BodyPart& part : body_parts(o)) {
+                polar_from_camera(r, part.x, part.y, part.z, d, h, v);
+                if (!in_view_cone(h, v)) continue;
+                parts += " (";
+                parts += part.name;
+                parts += " (pol ";
+                append_pol(parts, d, h, v);
+            }
+            if (!parts.empty()) out += head + parts + ')';
+        }
+        out += ')';
     }
-    polar_from_camera(r, ball.x, ball.y, BALL_RADIUS, d, h, v);
-    out += " (B (pol ";
-    append_pol(out, d, h, v);
-    for (const Robot* other : others) {
-        const Robot& o = *other;
-        if (o.unum <= 0) continue;
-        polar_from_camera(r, o.pose.x, o.pose.y, o.camera_height, d, h, v);
-        out += " (P (team " + o.team + ") (id " + std::to_string(o.unum) + ") (pol ";
-        append_pol(out, d, h, v);
-    }
-    out += ')';
 
     for (std::size_t i = 2; i < joints.size(); ++i) {
-        out += "(HJ (n " + joints[i] + ") (ax ";
-        append_number(out, r.angle.at(joints[i]));
-        out += "))";
+        append_hinge(out, r, joints[i]);
+        // Today's server puts each foot's pressure after the leg's fifth joint.
+        if (p.today && joints[i] == "rlj5") append_foot(out, r, 0);
+        if (p.today && joints[i] == "llj5") append_foot(out, r, 1);
     }
+    if (!p.today) {
+        append_foot(out, r, 1);
+        append_foot(out, r, 0);
+    }
+    return out;
+}
 
-    // Foot pressure only for feet on the ground.
-    if (r.upright == Upright::standing) {
-        const int n = (r.planted[0] ? 1 : 0) + (r.planted[1] ? 1 : 0);
-        static const char* const foot[2] = {"rf", "lf"};
-        for (int i = 1; i >= 0; --i) {
-            if (!r.planted[i] || n == 0) continue;
-            out += "(FRP (n ";
-            out += foot[i];
-            out += ") (c 0.000 0.000 -0.020) (f 0.000 0.000 ";
-            append_number(out, 45.0 / n);
-            out += "))";
-        }
+std::string truth_line(double game_time, const std::string& play_mode, const Ball& ball,
+                       const std::vector<const Robot*>& robots)
+{
+    std::string out = "{\"t\":";
+    append_json(out, game_time, 4);
+    out += ",\"pm\":\"" + play_mode + "\",\"ball\":[";
+    append_json(out, ball.x, 4);
+    out += ',';
+    append_json(out, ball.y, 4);
+    out += ',';
+    append_json(out, BALL_RADIUS, 4);
+    out += "],\"agents\":[";
+    bool first = true;
+    for (const Robot* robot : robots) {
+        const Robot& r = *robot;
+        if (r.unum <= 0) continue;
+        if (!first) out += ',';
+        first = false;
+        double p[3];
+        torso_position(r, p);
+        out += "{\"team\":\"";
+        out += r.left ? "Left" : "Right";
+        out += "\",\"unum\":" + std::to_string(r.unum) + ",\"pos\":[";
+        append_json(out, p[0], 4);
+        out += ',';
+        append_json(out, p[1], 4);
+        out += ',';
+        append_json(out, p[2], 4);
+        out += "],\"upz\":";
+        append_json(out, torso_axes(r).u[2], 4);
+        out += ",\"yaw\":";
+        append_json(out, wrap180(r.pose.heading), 1);
+        out += '}';
     }
+    out += "]}";
     return out;
 }
 

@@ -3,9 +3,9 @@
 
 // The practice peer's simple world: robots with hinge joints, a ball, the
 // field's flags and goal posts. Everything is kept in the left team's frame
-// (the "global" frame): own goal of the left team at x = -6. A right-side
-// robot sees the same field turned by 180 degrees, so its beam and start
-// positions are converted here and nowhere else.
+// (the "global" frame): own goal of the left team at x = -half length. A
+// right-side robot sees the same field turned by 180 degrees, so its beam and
+// start positions are converted here and nowhere else.
 
 #include <map>
 #include <string>
@@ -15,6 +15,7 @@ namespace peer {
 
 const double CYCLE = 0.02;           // seconds of simulation time per cycle
 const double MAX_JOINT_SPEED = 6.14; // rad/s, where the simulated motors saturate
+const double GRAVITY = 9.81;
 
 struct Pose {
     double x = 0.0;
@@ -31,25 +32,33 @@ std::string joint_of_effector(const std::string& effector);
 
 enum class Upright { standing, falling, lying, rising };
 
+// Which way a robot falls: onto its back or front (pitch), or onto a side (roll).
+enum class FallWay { back, front, left, right };
+
 struct Robot {
     std::string team;     // empty until init
     int unum = 0;         // 0 until init
     bool left = true;     // field side of the robot's team
-    Pose pose;            // global frame
+    Pose pose;            // global frame; x, y are the camera's
     double camera_height_standing = 0.5;  // m above the field
     double camera_height = 0.5;           // now, lower while lying
     std::map<std::string, double> angle;  // degrees
     std::map<std::string, double> speed;  // rad/s, the last command of each joint
 
     // Falling: tilt is the forward lean of the torso in degrees (+90 lying on
-    // the front, -90 on the back); it changes over fall_time while falling or
-    // rising, and the gyroscope reports the rate meanwhile.
+    // the front, -90 on the back), roll its lean to the right (+90 lying on
+    // the right side, -90 on the left); both change over the fall time while
+    // falling, rising or rolling over, and the gyroscope reports the rates.
     Upright upright = Upright::standing;
     double tilt = 0.0;
     double tilt_from = 0.0;
     double tilt_to = 0.0;
     double tilt_start = 0.0;
-    double tilt_rate = 0.0;  // deg/s, reported by the gyroscope
+    double tilt_rate = 0.0;  // deg/s
+    double roll = 0.0;
+    double roll_from = 0.0;
+    double roll_to = 0.0;
+    double roll_rate = 0.0;  // deg/s
 
     // Leg geometry of the previous cycle, for the walk model.
     bool have_legs = false;
@@ -70,17 +79,59 @@ struct Ball {
     double x = 0.0;  // global frame
     double y = 0.0;
 };
+const double BALL_RADIUS = 0.042;
 
 struct Landmark {
     const char* name;
     double x, y, z;  // global frame
 };
-const std::vector<Landmark>& landmarks();
+
+// The field: the classic 12 x 8 m one with 1.4 m goals, or today's 30 x 20 m
+// one with 2.1 m goals.
+struct Field {
+    double half_length;
+    double half_width;
+    double goal_half_width;
+    std::vector<Landmark> marks;
+};
+const Field& field(bool today);
+const std::vector<Landmark>& landmarks();  // the classic field's
+
+// An orthonormal frame in global coordinates: forward, left, up.
+struct Axes {
+    double f[3];
+    double l[3];
+    double u[3];
+};
+// The torso's axes from heading, tilt and roll.
+Axes torso_axes(const Robot& r);
+// The camera's: the torso's turned by the neck yaw hj1 (positive to the
+// left) and then pitched by hj2 (positive up).
+Axes camera_axes(const Robot& r);
+
+// The accelerometer: the specific force at rest (gravity seen from the torso)
+// in the torso frame x = right, y = forward, z = up.
+void accelerometer(const Robot& r, double a[3]);
+
+// Torso centre in global coordinates: the camera sits 0.045 m ahead of it and
+// 0.15 m above it along the torso's axes.
+void torso_position(const Robot& r, double p[3]);
 
 // Polar perception (distance, horizontal angle, vertical angle) of a global
 // point seen from the robot's camera.
 void polar_from_camera(const Robot& r, double px, double py, double pz,
                        double& dist, double& hor, double& ver);
+
+// Whether a polar direction lies in today's view cone (120 degrees across,
+// horizontally and vertically).
+bool in_view_cone(double hor, double ver);
+
+// A body part of a robot that others see, at its global position.
+struct BodyPart {
+    const char* name;
+    double x, y, z;
+};
+std::vector<BodyPart> body_parts(const Robot& r);
 
 // One cycle of the joint motors: every joint turns at its commanded speed
 // (saturated) for one cycle.
@@ -92,17 +143,29 @@ void integrate_joints(Robot& r);
 void move_by_legs(Robot& r);
 
 // Falls and getting up again.
-void start_fall(Robot& r, bool on_back, double now);
+void start_fall(Robot& r, FallWay way, double now);
 void update_tilt(Robot& r, double now);
+inline bool on_a_side(const Robot& r) { return r.roll > 45.0 || r.roll < -45.0; }
 
 // The perception text of one cycle for one robot.
 struct Perception {
     double now = 0.0;
     double game_time = 0.0;
     std::string play_mode;
+    bool see = true;        // this message carries vision
+    bool today = false;     // today's server: its field, game state, view cone, body parts
+    bool long_gs = false;   // today's game state with number and side
+    int score_left = 0;
+    int score_right = 0;
+    bool kickoff_left = true;
 };
 std::string perception_text(const Robot& r, const std::vector<const Robot*>& others,
                             const Ball& ball, const Perception& p);
+
+// One line of the true world: game time, play mode, ball, and every robot
+// with a number, all in the global frame.
+std::string truth_line(double game_time, const std::string& play_mode, const Ball& ball,
+                       const std::vector<const Robot*>& robots);
 
 // A parsed S-expression of an agent's reply.
 struct Sexp {

@@ -58,14 +58,19 @@ void usage()
         "  --move=T:X,Y,A       put every robot there at time T (may repeat)\n"
         "  --ball-at=T:X,Y      put the ball there at time T (may repeat)\n"
         "  --fall-at=T          make every robot fall at time T\n"
-        "  --fall=back|front    which way it falls (back)\n"
+        "  --fall=WAY           which way it falls: back, front, left or right (back)\n"
         "  --camera-height=H    camera height of a standing robot in m (0.5)\n"
         "  --start-time=T       simulation time of the first cycle (0)\n"
         "  --cycles=N           close the connections after N cycles (0: never)\n"
         "  --time=S             the same, in seconds of simulation time\n"
         "  --wait=S             give up when no agent connects within S s (0: wait)\n"
-        "  --reply-timeout=S    with --fast: how long to wait for a reply (5)\n"
+        "  --reply-timeout=S    with --fast: how long to wait for a reply (5); with\n"
+        "                       --today: when to report a missing (syn), waiting on\n"
         "  --log=FILE           write every received message to FILE, one a line\n"
+        "  --truth=FILE         write the true world to FILE, one JSON line a cycle\n"
+        "  --vision-every=N     vision in every Nth message only (1; --today: 3)\n"
+        "  --today              play today's server: sync mode, scored game state,\n"
+        "                       30 x 20 m field, view cone, robots as body parts\n"
         "  --fast               no real-time pacing: the next cycle follows the reply\n"
         "  --quiet              no status lines\n"
         "  --trace              a status line every cycle instead of every second\n"
@@ -88,13 +93,16 @@ struct Options {
     std::multimap<double, Pose> moves;
     std::multimap<double, std::pair<double, double>> ball_moves;
     double fall_at = -1.0;
-    bool fall_back = true;
+    FallWay fall = FallWay::back;
     double camera_height = 0.5;
     double start_time = 0.0;
     long cycles = 0;
     double wait = 0.0;
     double reply_timeout = 5.0;
     std::string log;
+    std::string truth;
+    int vision_every = 0;  // 0: the mode's default
+    bool today = false;
     bool fast = false;
     bool quiet = false;
     bool trace = false;
@@ -193,8 +201,11 @@ Options read_options(int argc, char** argv)
             o.ball_moves.emplace(d, std::make_pair(nums[0], nums[1]));
         } else if (name == "--fall-at" && to_double(value, d)) {
             o.fall_at = d;
-        } else if (name == "--fall" && (value == "back" || value == "front")) {
-            o.fall_back = value == "back";
+        } else if (name == "--fall" && (value == "back" || value == "front" || value == "left" || value == "right")) {
+            o.fall = value == "back"    ? FallWay::back
+                     : value == "front" ? FallWay::front
+                     : value == "left"  ? FallWay::left
+                                        : FallWay::right;
         } else if (name == "--camera-height" && to_double(value, d) && d > 0.0) {
             o.camera_height = d;
         } else if (name == "--start-time" && to_double(value, d) && d >= 0.0) {
@@ -209,6 +220,12 @@ Options read_options(int argc, char** argv)
             o.reply_timeout = d;
         } else if (name == "--log" && !value.empty()) {
             o.log = value;
+        } else if (name == "--truth" && !value.empty()) {
+            o.truth = value;
+        } else if (name == "--vision-every" && to_double(value, d) && d >= 1 && d <= 1000) {
+            o.vision_every = static_cast<int>(d);
+        } else if (arg == "--today") {
+            o.today = true;
         } else if (arg == "--fast") {
             o.fast = true;
         } else if (arg == "--quiet") {
@@ -219,6 +236,7 @@ Options read_options(int argc, char** argv)
             bad_option(arg);
         }
     }
+    if (o.vision_every == 0) o.vision_every = o.today ? 3 : 1;
     if (!have_script) {
         Event before, play;
         before.mode = "BeforeKickOff";
@@ -253,6 +271,11 @@ struct Client {
     bool beamed = false;
     Pose last_beam;
     bool said_no_reply = false;
+    long sent = 0;            // perceptions sent so far
+    bool long_gs_sent = false;
+    bool synced = false;      // its last message ended with (syn)
+    bool awaited = false;     // sent this cycle's perception, its (syn) is due
+    bool said_no_syn = false;
     std::string name() const
     {
         if (robot.unum <= 0) return "player on fd " + std::to_string(fd);
@@ -273,6 +296,13 @@ public:
             log_.reset(new std::ofstream(o.log, std::ios::out | std::ios::trunc));
             if (!*log_) {
                 std::fprintf(stderr, "practice-peer: cannot write %s\n", o.log.c_str());
+                std::exit(2);
+            }
+        }
+        if (!o.truth.empty()) {
+            truth_.reset(new std::ofstream(o.truth, std::ios::out | std::ios::trunc));
+            if (!*truth_) {
+                std::fprintf(stderr, "practice-peer: cannot write %s\n", o.truth.c_str());
                 std::exit(2);
             }
         }
@@ -297,6 +327,10 @@ private:
     void physics(double now);
     void check_ball(double now);
     void status_line(double now);
+    void write_truth();
+    // Today's pacing: waits until every agent that got this cycle's
+    // perception has ended a reply with (syn); false when one never did.
+    bool wait_for_syn();
 
     Options opt_;
     int listen_fd_ = -1;
@@ -310,7 +344,10 @@ private:
     bool fell_ = false;
     std::string mode_ = "BeforeKickOff";
     double game_time_ = 0.0;
+    int score_left_ = 0, score_right_ = 0;
+    bool kickoff_left_ = true;
     std::unique_ptr<std::ofstream> log_;
+    std::unique_ptr<std::ofstream> truth_;
 };
 
 void Peer::say(const char* fmt, ...)
@@ -413,7 +450,7 @@ bool Peer::pump(Client& c, int timeout_ms, std::size_t* handled)
             handle(c, msg);
             if (handled) ++*handled;
         }
-        if (handled && *handled > 0 && opt_.fast) return true;
+        if (handled && *handled > 0 && (opt_.fast || opt_.today)) return true;
         pollfd p = {c.fd, POLLIN, 0};
         int ready = ::poll(&p, 1, ms_until(deadline));
         if (ready < 0 && errno == EINTR) {
@@ -445,7 +482,11 @@ void Peer::handle(Client& c, const std::string& msg)
         *log_ << line << '\n';
         log_->flush();
     }
-    for (const Sexp& s : parse_sexps(msg)) {
+    const std::vector<Sexp> items = parse_sexps(msg);
+    if (!items.empty() && items.back().list.size() == 1 && !items.back().list[0].is_list &&
+        items.back().list[0].atom == "syn")
+        c.synced = true;
+    for (const Sexp& s : items) {
         if (s.list.empty() || s.list[0].is_list) continue;
         const std::string& head = s.list[0].atom;
         if (head == "scene") {
@@ -542,6 +583,8 @@ void Peer::advance_script(double now)
         }
         if (e.mode != mode_) say("play mode %s", e.mode.c_str());
         mode_ = e.mode;
+        if (mode_ == "KickOff_Left") kickoff_left_ = true;
+        if (mode_ == "KickOff_Right") kickoff_left_ = false;
     }
     while (!moves_.empty() && moves_.begin()->first <= now + 1e-9) {
         const Pose p = moves_.begin()->second;
@@ -562,8 +605,9 @@ void Peer::advance_script(double now)
     if (!fell_ && opt_.fall_at >= 0.0 && now + 1e-9 >= opt_.fall_at) {
         fell_ = true;
         for (auto& c : clients_) {
-            start_fall(c->robot, opt_.fall_back, now);
-            say("%s falls on its %s", c->name().c_str(), opt_.fall_back ? "back" : "front");
+            start_fall(c->robot, opt_.fall, now);
+            static const char* const way[] = {"back", "front", "left side", "right side"};
+            say("%s falls on its %s", c->name().c_str(), way[static_cast<int>(opt_.fall)]);
         }
     }
 }
@@ -573,11 +617,14 @@ void Peer::physics(double now)
     for (auto& c : clients_) {
         Robot& r = c->robot;
         const Upright before = r.upright;
+        const bool on_side = on_a_side(r);
         integrate_joints(r);
         move_by_legs(r);
         update_tilt(r, now + CYCLE);
         if (before != Upright::standing && r.upright == Upright::standing)
             say("%s is up again", c->name().c_str());
+        if (before == Upright::lying && on_side && r.upright == Upright::falling)
+            say("%s rolls onto its %s", c->name().c_str(), r.tilt_to > 0.0 ? "front" : "back");
     }
 }
 
@@ -600,8 +647,12 @@ void Peer::check_ball(double now)
         ball_.y = r.pose.y + dy / d * reach;
     }
     const bool in_play = mode_ != "BeforeKickOff" && mode_.compare(0, 5, "Goal_") != 0;
-    if (in_play && std::fabs(ball_.y) < 0.7 && std::fabs(ball_.x) > 6.0) {
+    const Field& f = field(opt_.today);
+    const bool in_goal = std::fabs(ball_.y) < f.goal_half_width && std::fabs(ball_.x) > f.half_length;
+    if (in_play && in_goal) {
         const bool left_scored = ball_.x > 0.0;
+        (left_scored ? score_left_ : score_right_) += 1;
+        kickoff_left_ = !left_scored;
         Event goal, before, kickoff, play;
         goal.mode = left_scored ? "Goal_Left" : "Goal_Right";
         before.mode = "BeforeKickOff";
@@ -613,14 +664,70 @@ void Peer::check_ball(double now)
         events_.emplace(now + 3.0, kickoff);
         events_.emplace(now + 4.0, play);
         say("goal for the %s team", left_scored ? "left" : "right");
-        ball_.x = ball_.x > 0.0 ? 6.1 : -6.1;  // in the net until the restart
+        // In the net until the restart.
+        ball_.x = ball_.x > 0.0 ? f.half_length + 0.1 : -f.half_length - 0.1;
         advance_script(now);
         return;
     }
     // Out of the field: back onto the line.
-    if (!(std::fabs(ball_.y) < 0.7 && std::fabs(ball_.x) > 6.0)) {
-        ball_.x = std::max(-6.0, std::min(6.0, ball_.x));
-        ball_.y = std::max(-4.0, std::min(4.0, ball_.y));
+    if (!in_goal) {
+        ball_.x = std::max(-f.half_length, std::min(f.half_length, ball_.x));
+        ball_.y = std::max(-f.half_width, std::min(f.half_width, ball_.y));
+    }
+}
+
+void Peer::write_truth()
+{
+    if (!truth_) return;
+    std::vector<const Robot*> robots;
+    for (const auto& c : clients_)
+        if (c->fd >= 0) robots.push_back(&c->robot);
+    std::stable_sort(robots.begin(), robots.end(), [](const Robot* a, const Robot* b) {
+        if (a->left != b->left) return a->left;
+        return a->unum < b->unum;
+    });
+    *truth_ << truth_line(game_time_, mode_, ball_, robots) << '\n';
+    truth_->flush();
+}
+
+bool Peer::wait_for_syn()
+{
+    const double report_at = monotonic() + opt_.reply_timeout;
+    for (;;) {
+        std::vector<pollfd> fds;
+        std::vector<Client*> who;
+        bool missing = false;
+        for (auto& c : clients_) {
+            if (!c->awaited) continue;
+            if (c->synced || c->fd < 0) {
+                if (!c->synced) missing = true;  // gone before its (syn)
+                c->awaited = false;
+                continue;
+            }
+            fds.push_back(pollfd{c->fd, POLLIN, 0});
+            who.push_back(c.get());
+        }
+        if (fds.empty()) return !missing;
+        if (g_stop) {
+            for (Client* c : who) c->awaited = false;
+            return false;
+        }
+        const bool reported = monotonic() >= report_at;
+        if (reported) {
+            for (Client* c : who)
+                if (!c->said_no_syn) {
+                    say("%s sent no (syn) within %g s", c->name().c_str(), opt_.reply_timeout);
+                    c->said_no_syn = true;
+                }
+        }
+        // The game stalls without it, as on the real server: wait on.
+        const int ready = ::poll(fds.data(), fds.size(), reported ? 200 : std::min(200, ms_until(report_at)));
+        if (ready < 0 && errno != EINTR) return false;
+        for (std::size_t i = 0; ready > 0 && i < fds.size(); ++i)
+            if (fds[i].revents) {
+                std::size_t n = 0;
+                pump(*who[i], 0, &n);
+            }
     }
 }
 
@@ -658,6 +765,7 @@ int Peer::run()
     }
 
     long cycle = 0;
+    long unsynced = 0;  // cycles that went on without every agent's (syn)
     double next_tick = monotonic();
     while (!g_stop) {
         if (opt_.cycles > 0 && cycle >= opt_.cycles) {
@@ -665,9 +773,10 @@ int Peer::run()
             break;
         }
         accept_pending(0);
-        // A fresh agent sends its scene command first; in fast mode wait for it.
+        // A fresh agent sends its scene command first; unless paced in real
+        // time, wait for it.
         for (auto& c : clients_)
-            if (c->fd >= 0 && !c->scene && opt_.fast) {
+            if (c->fd >= 0 && !c->scene && (opt_.fast || opt_.today)) {
                 std::size_t n = 0;
                 pump(*c, static_cast<int>(opt_.reply_timeout * 1000), &n);
             }
@@ -687,15 +796,33 @@ int Peer::run()
         p.now = now;
         p.game_time = game_time_;
         p.play_mode = mode_;
+        p.see = cycle % opt_.vision_every == 0;
+        p.today = opt_.today;
+        p.score_left = score_left_;
+        p.score_right = score_right_;
+        p.kickoff_left = kickoff_left_;
         for (auto& c : clients_) {
             if (c->fd < 0) continue;
             std::vector<const Robot*> others;
             for (const auto& o : clients_)
                 if (o != c && o->fd >= 0) others.push_back(&o->robot);
-            if (!send_frame(*c, perception_text(c->robot, others, ball_, p))) drop(*c, "cannot be written to");
+            // Today's server tells side and number once, in an early message
+            // after the init (the third, at the soonest).
+            p.long_gs = opt_.today && !c->long_gs_sent && c->robot.unum > 0 && c->sent >= 2;
+            c->synced = false;
+            if (!send_frame(*c, perception_text(c->robot, others, ball_, p))) {
+                drop(*c, "cannot be written to");
+                continue;
+            }
+            ++c->sent;
+            c->awaited = true;
+            if (p.long_gs) c->long_gs_sent = true;
         }
+        write_truth();
 
-        if (opt_.fast) {
+        if (opt_.today) {
+            if (!wait_for_syn()) ++unsynced;
+        } else if (opt_.fast) {
             for (auto& c : clients_) {
                 if (c->fd < 0) continue;
                 std::size_t n = 0;
@@ -736,6 +863,14 @@ int Peer::run()
         check_ball(now);
         ++cycle;
         if (opt_.trace || cycle % 50 == 0) status_line(now);
+    }
+
+    if (opt_.today) {
+        const char* const plural = cycle == 1 ? "" : "s";
+        if (unsynced == 0)
+            say("%ld cycle%s, every one synced by every agent", cycle, plural);
+        else
+            say("%ld cycle%s, %ld of them without every agent's (syn)", cycle, plural, unsynced);
     }
 
     // Orderly end: tell every agent we are done, then wait briefly for it to go.
