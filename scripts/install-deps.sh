@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build and the tests need and
-# this machine lacks. Safe to run again: it installs nothing that is there.
+# this machine lacks (python3-matplotlib draws the pictures of scripts/plot-run).
+# Safe to run again: it installs nothing that is there.
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libboost-dev libboost-regex-dev
           libgtest-dev libgmock-dev googletest libbenchmark-dev
-          clang libclang-rt-dev)
+          clang libclang-rt-dev
+          python3 python3-matplotlib)
 
 missing=()
 for p in "${packages[@]}"; do
