@@ -22,7 +22,11 @@ std::string SoccerbotBehavior::think(const std::string& message)
     }
     parser_->parse(message);
     ach_->action();
-    return ach_->get_commands();
+    std::string reply = ach_->get_commands();
+    // Today's server waits for this at the end of every reply before it
+    // simulates the next cycle.
+    if (world_->generation() == GEN_TODAY) reply += "(syn)";
+    return reply;
 }
 
 void SoccerbotBehavior::cmdview()

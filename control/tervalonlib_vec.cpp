@@ -7,7 +7,6 @@ typedef Tervalonlib::TVector3 TVector3;
 
 namespace {
 const double kPi = 3.141592653589793;
-const double kGoalX = 6.0;
 }  // namespace
 
 double vec3_check_theta(double theta)
@@ -48,8 +47,9 @@ TVector3 Tervalonlib::vec3_normalized(TVector3 vec)
 
 TVector3 Tervalonlib::goal_pos(std::string str)
 {
-    if (str == "own") return TVector3(-kGoalX, 0.0, 0.0);
-    if (str == "opp") return TVector3(kGoalX, 0.0, 0.0);
+    const double goal_x = world_->field().half_length;
+    if (str == "own") return TVector3(-goal_x, 0.0, 0.0);
+    if (str == "opp") return TVector3(goal_x, 0.0, 0.0);
     std::cerr << "Tervalonlib::check_goalpos() str = " << str << " side_ = " << world_->side()
               << std::endl;
     return TVector3();

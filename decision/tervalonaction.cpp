@@ -215,14 +215,16 @@ void Tervalonaction::adopt_role()
 
 namespace {
 
-// Other numbers keep whatever placement they had.
-void place_from(const Placement* table, int number, double& x, double& y, double& z,
-                SoccerPosition& role)
+// Other numbers keep whatever placement they had. The tables are for the
+// 12 x 8 m field; on a larger one places scale with it, but the goalkeeper
+// keeps its distance in front of the goal line.
+void place_from(const Placement* table, int number, const FieldGeometry& field, double& x, double& y,
+                double& z, SoccerPosition& role)
 {
     if (number < 1 || number > kTeamSize) return;
     const Placement& p = table[number - 1];
-    x = p.x;
-    y = p.y;
+    x = p.role == GK ? field.keeper_x() + (p.x - classic_field().keeper_x()) : p.x * field.scale_x();
+    y = p.y * field.scale_y();
     z = p.z;
     role = p.role;
 }
@@ -231,10 +233,10 @@ void place_from(const Placement* table, int number, double& x, double& y, double
 
 void Tervalonaction::setOffense()
 {
-    place_from(kOffense, world_->number(), beam_x, beam_y, beam_z, first_position);
+    place_from(kOffense, world_->number(), world_->field(), beam_x, beam_y, beam_z, first_position);
 }
 
 void Tervalonaction::setDefense()
 {
-    place_from(kDefense, world_->number(), beam_x, beam_y, beam_z, first_position);
+    place_from(kDefense, world_->number(), world_->field(), beam_x, beam_y, beam_z, first_position);
 }

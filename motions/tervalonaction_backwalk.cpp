@@ -15,7 +15,6 @@ enum {
 };
 
 const double kBackPace = 0.1;     // seconds per phase, at least
-const double kGoalLineX = -5.5;   // behind this x the keeper is home
 const double kHeadingLimit = 10.0;
 
 const Keyframe kBackStance = {
@@ -64,7 +63,7 @@ void Tervalonaction::back_walk()
     if (debug_flag_)
         std::cout << "back_walk()" << '\n';
 
-    const bool behind_line = st.position_.v_[0] < kGoalLineX;
+    const bool behind_line = st.position_.v_[0] < world_->field().keeper_x();
     const bool heading_off = std::fabs(st.direction_) > kHeadingLimit;
 
     if (action_state_ != BACK_STANCE) {

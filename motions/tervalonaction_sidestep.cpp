@@ -103,16 +103,17 @@ const SideStepPhase kSideStep[] = {
 };
 
 // What the stance phase does next, from the ball's field y and the keeper's own.
-int sidestep_decision(double ball_y, double my_y)
+// ball_side: kBallSide scaled to the field's width.
+int sidestep_decision(double ball_y, double my_y, double ball_side)
 {
     const double b = std::fabs(ball_y);
     const double p = std::fabs(my_y);
-    if ((b < kBallSide && p <= kCentred) || (b > kBallSide && p >= kOffAxis))
+    if ((b < ball_side && p <= kCentred) || (b > ball_side && p >= kOffAxis))
         return SIDE_FINISH;
     // The ball's side comes before the return to the axis.
-    if (ball_y > kBallSide && my_y < kCrossing)
+    if (ball_y > ball_side && my_y < kCrossing)
         return SIDE_LEFT_STEP;
-    if (ball_y < -kBallSide && my_y > -kCrossing)
+    if (ball_y < -ball_side && my_y > -kCrossing)
         return SIDE_RIGHT_STEP;
     if (my_y > kCentred)
         return SIDE_RIGHT_STEP;
@@ -137,7 +138,7 @@ void Tervalonaction::sidestep()
     if (action_state_ == SIDE_STANCE) {
         apply(kSideStance);
         if (get("rlj5") > 1.0)
-            action_state_ = sidestep_decision(ball_y, my_y);
+            action_state_ = sidestep_decision(ball_y, my_y, kBallSide * world_->field().scale_y());
     } else if (action_state_ == SIDE_FINISH) {
         apply(kSideStance);
         if (std::fabs(get("rlj2")) < 1.0 && std::fabs(get("llj2")) < 1.0) {

@@ -64,6 +64,7 @@ void usage()
         "  --cycles=N           close the connections after N cycles (0: never)\n"
         "  --time=S             the same, in seconds of simulation time\n"
         "  --wait=S             give up when no agent connects within S s (0: wait)\n"
+        "  --players=N          start the game only once N agents have connected (1)\n"
         "  --reply-timeout=S    with --fast: how long to wait for a reply (5); with\n"
         "                       --today: when to report a missing (syn), waiting on\n"
         "  --log=FILE           write every received message to FILE, one a line\n"
@@ -98,6 +99,7 @@ struct Options {
     double start_time = 0.0;
     long cycles = 0;
     double wait = 0.0;
+    long players = 1;
     double reply_timeout = 5.0;
     std::string log;
     std::string truth;
@@ -214,6 +216,8 @@ Options read_options(int argc, char** argv)
             o.cycles = static_cast<long>(d);
         } else if (name == "--time" && to_double(value, d) && d >= 0) {
             o.cycles = static_cast<long>(std::ceil(d / CYCLE - 1e-9));
+        } else if (name == "--players" && to_double(value, d) && d >= 1 && d <= 22) {
+            o.players = static_cast<long>(d);
         } else if (name == "--wait" && to_double(value, d) && d >= 0) {
             o.wait = d;
         } else if (name == "--reply-timeout" && to_double(value, d) && d > 0) {
@@ -754,9 +758,9 @@ int Peer::run()
     say("listening on %s:%d%s", opt_.host.c_str(), opt_.port, opt_.fast ? " (fast)" : "");
     std::fflush(stdout);
 
-    // Wait for the first agent.
+    // Wait for the first agent (or as many as asked for).
     const double give_up = opt_.wait > 0.0 ? monotonic() + opt_.wait : 0.0;
-    while (clients_.empty() && !g_stop) {
+    while (static_cast<long>(clients_.size()) < opt_.players && !g_stop) {
         if (give_up > 0.0 && monotonic() >= give_up) {
             std::fprintf(stderr, "practice-peer: no agent connected within %g s\n", opt_.wait);
             return 1;

@@ -9,11 +9,23 @@ namespace {
 const char* const kPattern =
     R"RE(\(time \(now ([^\)]+)\)\)|\(GS \(t ([^\)]+)\) \(pm ([^\)]+)\)\)|\(GS \(unum ([^\)]+)\) \(team ([^\)]+)\) \(t ([^\)]+)\) \(pm ([^\)]+)\)\)|\(hear (\S+) (\S+) (\S+)\((\S+) (\S+) ([^\(]+)\)\)|\(hear (\S+) (\S+) ([^\(]+)\)|\(GYR \(n ([^\)]+)\) \(rt (\S+) (\S+) ([^\)]+)\)\)|\((\w\w\w) \(pol (\S+) (\S+) ([^\)]+)\)\)|\(B \(pol (\S+) (\S+) ([^\)]+)\)\)|\(P \(team (\S+)\) \(id (\S+)\) \(pol (\S+) (\S+) ([^\)]+)\)\)|\(UJ \(n ([^\)]+)\) \(ax1 ([^\)]+)\) \(ax2 ([^\)]+)\)\)|\(HJ \(n ([^\)]+)\) \(ax ([^\)]+)\)\)|\(FRP \(n ([^\)]+)\) \(c (\S+) (\S+) ([^\)]+)\) \(f (\S+) (\S+) ([^\)]+)\)\)|\(mypos (\S+) (\S+) ([^\)]+)\))RE";
 
+// Today's server adds a game-state item with more sub-items, in any order
+// (scores, kick-off side, a penalty list nested three deep), the
+// accelerometer and players seen as body parts. Appended, so that the groups
+// above keep their numbers: 48 the game-state's sub-items, 49-52 the
+// accelerometer, 53-55 team, id and the body parts.
+const char* const kTodayPattern =
+    R"RE(|\(GS ((?:\([^()]*(?:\([^()]*(?:\([^()]*\)[^()]*)*\)[^()]*)*\)\s*)+)\))RE"
+    R"RE(|\(ACC \(n ([^\)]+)\) \(a (\S+) (\S+) ([^\)]+)\)\))RE"
+    R"RE(|\(P \(team (\S+)\) \(id (\S+)\)((?: \(\w+ \(pol \S+ \S+ [^\)]+\)\))+)\))RE";
+
 }  // namespace
+
+const char* classic_perception_pattern() { return kPattern; }
 
 const boost::regex& perception_grammar()
 {
-    static const boost::regex re(kPattern);
+    static const boost::regex re(std::string(kPattern) + kTodayPattern);
     return re;
 }
 
@@ -59,6 +71,12 @@ struct Parser::impl {
                 p_->frp_callback(m, 37);
             } else if (m[45].matched) {
                 p_->mypos_callback(m, 44);
+            } else if (m[48].matched) {
+                p_->gs_callback(m, 47);
+            } else if (m[49].matched) {
+                p_->acc_callback(m, 48);
+            } else if (m[53].matched) {
+                p_->player_callback(m, 52);
             } else {
                 dummy_callback(m);
             }
@@ -103,11 +121,14 @@ void Parser::uj_callback(const match_results& m, int) { dummy_callback(m); }
 void Parser::hj_callback(const match_results& m, int) { dummy_callback(m); }
 void Parser::frp_callback(const match_results& m, int) { dummy_callback(m); }
 void Parser::mypos_callback(const match_results& m, int) { dummy_callback(m); }
+void Parser::acc_callback(const match_results& m, int) { dummy_callback(m); }
 
 void dummy_callback(const Parser::match_results& m)
 {
-    for (Parser::match_results::size_type k = 0; k < m.size(); ++k) {
+    // The listing of the first grammar's 48 groups, as it always was.
+    const Parser::match_results::size_type n = m.size() < 48 ? m.size() : 48;
+    for (Parser::match_results::size_type k = 0; k < n; ++k) {
         std::cout << k << "[" << m[k].str() << "]" << '\n';
     }
-    std::cout << m.size() << " datas. " << '\n' << '\n';
+    std::cout << n << " datas. " << '\n' << '\n';
 }

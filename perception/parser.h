@@ -30,6 +30,7 @@ public:
     virtual void hj_callback(const match_results& m, int i);
     virtual void frp_callback(const match_results& m, int i);
     virtual void mypos_callback(const match_results& m, int i);
+    virtual void acc_callback(const match_results& m, int i);
 
     struct impl;
 
@@ -40,7 +41,10 @@ private:
 // Debug listing of one match: every group with its number.
 void dummy_callback(const Parser::match_results& m);
 
-// The compiled grammar, shared read-only by every parser of the process.
+// The compiled grammar, shared read-only by every parser of the process: the
+// first generation's 13 alternatives, then today's server's additions.
 const boost::regex& perception_grammar();
+// The first generation's pattern alone (611 characters, 47 groups).
+const char* classic_perception_pattern();
 
 #endif

@@ -22,6 +22,8 @@ struct FieldGeometry {
     // Scale of this field against the classic 12 x 8 m one, for formation places.
     double scale_x() const { return half_length / 6.0; }
     double scale_y() const { return half_width / 4.0; }
+    // The goalkeeper's line: half a metre in front of its goal line on every field.
+    double keeper_x() const { return -half_length + 0.5; }
 };
 
 const int kLandmarkCount = 8;

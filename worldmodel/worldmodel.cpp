@@ -1,5 +1,10 @@
 #include "worldmodel/worldmodel.h"
 
+#include <cmath>
+
+#include "worldmodel/body_frame.h"
+#include "worldmodel/landmarks.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -25,8 +30,14 @@ void Worldmodel::parse(const std::string& message)
     ++step_;
     carry_estimates();
     frpzero();
+    seen_player_count_ = 0;
     Parser::parse(message);
     TStatus& cur = current_status();
+    if (generation_ == GEN_TODAY) {
+        cur.today_ = true;
+        localise_today(cur);
+        return;
+    }
     // Without vision the flags and ball the slot holds are ten or more cycles
     // old: the estimates carried over from the previous cycle are better.
     if (!cur.fresh(TStatus::FRESH_VISION)) {
@@ -67,4 +78,76 @@ void Worldmodel::frpzero()
     TStatus& cur = current_status();
     cur.frp_["rf"] = TFrpValue();
     cur.frp_["lf"] = TFrpValue();
+}
+
+namespace {
+
+double angle_of(const Worldmodel::TStatus& s, const char* joint)
+{
+    const std::map<std::string, double>::const_iterator it = s.hj_.find(joint);
+    return it == s.hj_.end() ? 0.0 : it->second;
+}
+
+bool finite3(const Worldmodel::TVector3& v)
+{
+    return std::isfinite(v.v_[0]) && std::isfinite(v.v_[1]) && std::isfinite(v.v_[2]);
+}
+
+// Accelerometer readings this far from gravity are mostly the body's own
+// acceleration (a landing, a beam): they say little about the tilt.
+const double kGravity = 9.81;
+const double kGravityBand = 3.0;
+// Share of a new reading in the tilt: steadies the jolts of a step, yet a
+// fall shows within a few cycles.
+const double kTiltShare = 0.4;
+
+}  // namespace
+
+void Worldmodel::localise_today(TStatus& s)
+{
+    const double hj1 = angle_of(s, "hj1");
+    const double hj2 = angle_of(s, "hj2");
+
+    // The tilt comes from the accelerometer every cycle: with a narrow view
+    // there are rarely enough landmarks to see it.
+    if (s.fresh(TStatus::FRESH_ACC)) {
+        const TVector3& a = s.acc_["torso"];
+        const double g = std::sqrt(a.v_[0] * a.v_[0] + a.v_[1] * a.v_[1] + a.v_[2] * a.v_[2]);
+        TVector3 up;
+        if (std::fabs(g - kGravity) < kGravityBand && up_from_accelerometer(a, up)) {
+            TVector3 m;
+            for (int k = 0; k < 3; ++k) m.v_[k] = (1.0 - kTiltShare) * s.torso_up_.v_[k] + kTiltShare * up.v_[k];
+            const double n = std::sqrt(m.v_[0] * m.v_[0] + m.v_[1] * m.v_[1] + m.v_[2] * m.v_[2]);
+            // Opposite readings cancel: take the new one alone then.
+            s.torso_up_ = n > 0.1 ? TVector3(m.v_[0] / n, m.v_[1] / n, m.v_[2] / n) : up;
+        }
+    }
+    const TVector3 zax = torso_to_camera(s.torso_up_, hj1, hj2);
+    if (finite3(zax)) s.zax_ = zax;
+
+    if (!s.fresh(TStatus::FRESH_VISION)) return;
+
+    const FieldGeometry& f = field();
+    TVector3 polar[kLandmarkCount];
+    unsigned seen = 0;
+    for (int k = 0; k < kLandmarkCount; ++k) {
+        if (!s.fresh(1u << k)) continue;
+        const std::map<std::string, TVector3>::const_iterator it = s.flag_.find(f.landmarks[k].name);
+        if (it == s.flag_.end()) continue;
+        polar[k] = it->second;
+        seen |= 1u << k;
+    }
+    if (seen) {
+        locate_from_landmarks(f, side_ == S_LEFT, polar, seen, hj1, hj2, s.torso_up_, s.position_, s.direction_);
+    }
+    if (s.fresh(TStatus::FRESH_BALL)) {
+        const TVector3 b = seen_to_field(s.ball_, hj1, hj2, s.torso_up_, s.position_, s.direction_);
+        if (finite3(b)) s.ball_xyz_ = TVector3(b.v_[0], b.v_[1], s.position_.v_[2]);
+    }
+    for (int n = 0; n < seen_player_count_; ++n) {
+        const SeenPlayer& p = seen_players_[n];
+        const TVector3 polar_p = s.player_[p.key][p.id];
+        const TVector3 q = seen_to_field(polar_p, hj1, hj2, s.torso_up_, s.position_, s.direction_);
+        if (finite3(q)) s.player_xyz_[p.key][p.id] = TVector3(q.v_[0], q.v_[1], s.position_.v_[2]);
+    }
 }

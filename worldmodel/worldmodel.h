@@ -74,6 +74,9 @@ public:
         static const unsigned FRESH_BALL = 1u << 8;
         static const unsigned FRESH_PLAYERS = 1u << 9;
         static const unsigned FRESH_VISION = 0x3FFu;
+        static const unsigned FRESH_ACC = 1u << 10;
+        // Snapshot of today's server: the dump shows its extra game state.
+        bool today_ = false;
         bool fresh(unsigned bits) const { return (fresh_ & bits) != 0; }
 
         void dump() const;
@@ -108,6 +111,7 @@ public:
     void hj_callback(const match_results& m, int i) override;
     void frp_callback(const match_results& m, int i) override;
     void mypos_callback(const match_results& m, int i) override;
+    void acc_callback(const match_results& m, int i) override;
 
     void frpzero();
 
@@ -115,6 +119,11 @@ private:
     // Starts the new current slot from the previous cycle's pose, ball and
     // heading, so that what a message does not let us compute keeps that.
     void carry_estimates();
+    // Today's server: tilt from the accelerometer, pose from whatever
+    // landmarks are in view, ball and players seen this message.
+    void localise_today(TStatus& s);
+    void today_game_state(const match_results& m, int i);
+    void body_parts_player(const match_results& m, int i);
 
     const std::string teamname_;
     SideID side_ = S_ERROR;
@@ -123,6 +132,14 @@ private:
     std::int32_t step_ = 0;
     TStatus status_[10];
     Generation generation_ = GEN_CLASSIC;
+    // Players seen in this message, for today's placement of them.
+    struct SeenPlayer {
+        const char* key;
+        int id;
+    };
+    static const int kMaxSeenPlayers = 24;
+    SeenPlayer seen_players_[kMaxSeenPlayers] = {};
+    int seen_player_count_ = 0;
 };
 
 Worldmodel::TVector3 polar2xyz(Worldmodel::TVector3 p);

@@ -21,13 +21,11 @@ typedef Parser::match_results::value_type Field;
 // would only inflate the teammate loop of the localisation.
 const int kMaxPlayerId = 99;
 
-double to_double(const Field& f)
+double to_double(const char* first, const char* last)
 {
-    if (!f.matched || f.first == f.second) {
+    if (first == last) {
         throw boost::bad_lexical_cast();
     }
-    const char* const first = &*f.first;
-    const char* const last = first + (f.second - f.first);
     double v = 0.0;
     // lexical_cast goes through a stream and costs more than the grammar
     // search itself; from_chars reads the plain decimal forms the server
@@ -44,13 +42,76 @@ double to_double(const Field& f)
     return v;
 }
 
+const char* begin_of(const Field& f) { return &*f.first; }
+const char* end_of(const Field& f) { return &*f.first + (f.second - f.first); }
+
+double to_double(const Field& f)
+{
+    if (!f.matched || f.first == f.second) {
+        throw boost::bad_lexical_cast();
+    }
+    return to_double(begin_of(f), end_of(f));
+}
+
 // Straight from the message text, without a temporary string.
+int to_int(const char* first, const char* last)
+{
+    if (first == last) {
+        throw boost::bad_lexical_cast();
+    }
+    return boost::lexical_cast<int>(first, static_cast<std::size_t>(last - first));
+}
+
 int to_int(const Field& f)
 {
     if (!f.matched || f.first == f.second) {
         throw boost::bad_lexical_cast();
     }
-    return boost::lexical_cast<int>(&*f.first, static_cast<std::size_t>(f.second - f.first));
+    return to_int(begin_of(f), end_of(f));
+}
+
+bool same(const char* first, const char* last, const char* text)
+{
+    const std::size_t n = std::strlen(text);
+    return static_cast<std::size_t>(last - first) == n && std::equal(first, last, text);
+}
+
+// One "(name value)" sub-item of a game-state item; value runs to the
+// parenthesis that closes the sub-item, nested ones included.
+struct SubItem {
+    const char* name;
+    const char* name_end;
+    const char* value;
+    const char* value_end;
+};
+
+// Finds the next top-level sub-item in [p, last); false when there is none.
+bool next_sub_item(const char*& p, const char* last, SubItem& item)
+{
+    while (p != last && *p != '(') ++p;
+    if (p == last) return false;
+    const char* const open = p;
+    int depth = 0;
+    const char* close = nullptr;
+    for (const char* q = open; q != last; ++q) {
+        if (*q == '(') ++depth;
+        if (*q == ')' && --depth == 0) {
+            close = q;
+            break;
+        }
+    }
+    if (!close) {
+        p = last;
+        return false;
+    }
+    item.name = open + 1;
+    item.name_end = item.name;
+    while (item.name_end != close && *item.name_end != ' ' && *item.name_end != '(') ++item.name_end;
+    item.value = item.name_end;
+    while (item.value != close && *item.value == ' ') ++item.value;
+    item.value_end = close;
+    p = close + 1;
+    return true;
 }
 
 bool equals(const Field& f, const char* text)
@@ -94,6 +155,10 @@ void Worldmodel::time_callback(const match_results& m, int i)
 
 void Worldmodel::gs_callback(const match_results& m, int i)
 {
+    if (i == 47) {
+        today_game_state(m, i);
+        return;
+    }
     try {
         TStatus& cur = current_status();
         if (i == 3) {
@@ -118,6 +183,23 @@ void Worldmodel::gs_callback(const match_results& m, int i)
 
 void Worldmodel::hear_callback(const match_results& m, int i)
 {
+    if (generation_ == GEN_TODAY) {
+        // "(hear TEAM TIME DIRECTION MESSAGE)": the plain form's third field
+        // holds direction and message.
+        if (i != 13) return;
+        const char* const first = begin_of(m[i + 3]);
+        const char* const last = end_of(m[i + 3]);
+        const char* const blank = std::find(first, last, ' ');
+        if (blank == last || same(first, blank, "self")) return;
+        try {
+            const double pos = to_double(first, blank);
+            TStatus& cur = current_status();
+            cur.hear_pos_ = pos;
+            cur.hear_message_.assign(blank + 1, last);
+        } catch (const boost::bad_lexical_cast&) {
+        }
+        return;
+    }
     if (equals(m[i + 2], "self")) {
         return;
     }
@@ -174,6 +256,10 @@ void Worldmodel::ball_callback(const match_results& m, int i)
 
 void Worldmodel::player_callback(const match_results& m, int i)
 {
+    if (i == 52) {
+        body_parts_player(m, i);
+        return;
+    }
     try {
         const int id = to_int(m[i + 2]);
         if (id < 1 || id > kMaxPlayerId) {
@@ -191,6 +277,9 @@ void Worldmodel::player_callback(const match_results& m, int i)
         TStatus& cur = current_status();
         cur.player_[team][id] = polar;
         cur.fresh_ |= TStatus::FRESH_PLAYERS;
+        if (seen_player_count_ < kMaxSeenPlayers) {
+            seen_players_[seen_player_count_++] = SeenPlayer{team, id};
+        }
     } catch (const boost::bad_lexical_cast&) {
     }
 }
@@ -231,6 +320,133 @@ void Worldmodel::mypos_callback(const match_results& m, int i)
 {
     try {
         current_status().position_mypos_ = triple(m, i + 1);
+    } catch (const boost::bad_lexical_cast&) {
+    }
+}
+
+void Worldmodel::acc_callback(const match_results& m, int i)
+{
+    try {
+        const TVector3 a = triple(m, i + 2);
+        TStatus& cur = current_status();
+        cur.acc_[key(m[i + 1])] = a;
+        if (equals(m[i + 1], "torso")) {
+            cur.fresh_ |= TStatus::FRESH_ACC;
+        }
+    } catch (const boost::bad_lexical_cast&) {
+    }
+}
+
+// Today's game state: sub-items in any order. Score fields tell today's
+// server; an item without them is neither generation's and changes nothing.
+void Worldmodel::today_game_state(const match_results& m, int i)
+{
+    const char* p = begin_of(m[i + 1]);
+    const char* const last = end_of(m[i + 1]);
+    bool has_left = false, has_right = false, has_unum = false, has_t = false;
+    int unum = 0, left = 0, right = 0;
+    double t = 0.0;
+    SubItem team{}, pm{}, kick{};
+    try {
+        SubItem item;
+        while (next_sub_item(p, last, item)) {
+            if (same(item.name, item.name_end, "sl")) {
+                left = to_int(item.value, item.value_end);
+                has_left = true;
+            } else if (same(item.name, item.name_end, "sr")) {
+                right = to_int(item.value, item.value_end);
+                has_right = true;
+            } else if (same(item.name, item.name_end, "unum")) {
+                unum = to_int(item.value, item.value_end);
+                has_unum = true;
+            } else if (same(item.name, item.name_end, "t")) {
+                t = to_double(item.value, item.value_end);
+                has_t = true;
+            } else if (same(item.name, item.name_end, "team")) {
+                team = item;
+            } else if (same(item.name, item.name_end, "pm")) {
+                pm = item;
+            } else if (same(item.name, item.name_end, "k")) {
+                kick = item;
+            }
+        }
+    } catch (const boost::bad_lexical_cast&) {
+        return;
+    }
+    if (!has_left || !has_right) return;
+
+    generation_ = GEN_TODAY;
+    TStatus& cur = current_status();
+    cur.score_left_ = left;
+    cur.score_right_ = right;
+    if (has_unum) number_ = unum;
+    if (team.name) {
+        if (same(team.value, team.value_end, "left")) {
+            side_ = S_LEFT;
+        } else if (same(team.value, team.value_end, "right")) {
+            side_ = S_RIGHT;
+        }
+    }
+    if (has_t) cur.gs_time_ = t;
+    if (pm.name && pm.value != pm.value_end) cur.gs_pm_.assign(pm.value, pm.value_end);
+    if (kick.name) cur.kickoff_.assign(kick.value, kick.value_end);
+}
+
+// A robot seen as body parts: placed by its head when that is in view, else
+// by the mean of the parts that are.
+void Worldmodel::body_parts_player(const match_results& m, int i)
+{
+    try {
+        const int id = to_int(m[i + 2]);
+        if (id < 1 || id > kMaxPlayerId) {
+            return;
+        }
+        const char* p = begin_of(m[i + 3]);
+        const char* const last = end_of(m[i + 3]);
+        TVector3 sum;
+        int parts = 0;
+        bool head = false;
+        TVector3 head_polar;
+        SubItem item;
+        while (next_sub_item(p, last, item)) {
+            // item value: "(pol d h v)"
+            const char* q = item.value;
+            SubItem pol;
+            if (!next_sub_item(q, item.value_end, pol) || !same(pol.name, pol.name_end, "pol")) continue;
+            double v[3];
+            const char* f = pol.value;
+            for (int k = 0; k < 3; ++k) {
+                while (f != pol.value_end && *f == ' ') ++f;
+                const char* e = f;
+                while (e != pol.value_end && *e != ' ') ++e;
+                v[k] = to_double(f, e);
+                f = e;
+            }
+            const TVector3 polar(v[0], v[1], v[2]);
+            if (same(item.name, item.name_end, "head")) {
+                head = true;
+                head_polar = polar;
+            }
+            const TVector3 c = polar2xyz(polar);
+            for (int k = 0; k < 3; ++k) sum.v_[k] += c.v_[k];
+            ++parts;
+        }
+        if (parts == 0) return;
+        TVector3 polar = head_polar;
+        if (!head) {
+            const double x = sum.v_[0] / parts, y = sum.v_[1] / parts, z = sum.v_[2] / parts;
+            const double r = std::sqrt(x * x + y * y + z * z);
+            if (!(r > 0.0)) return;
+            polar = TVector3(r, std::atan2(y, x) * 180.0 / 3.141592653589793,
+                             std::asin(z / r) * 180.0 / 3.141592653589793);
+        }
+        const char* team = equals(m[i + 1], teamname_) ? "mate" : "opp";
+        TStatus& cur = current_status();
+        cur.player_[team][id] = polar;
+        cur.fresh_ |= TStatus::FRESH_PLAYERS;
+        if (seen_player_count_ < kMaxSeenPlayers) {
+            seen_players_[seen_player_count_++] = SeenPlayer{team, id};
+        }
     } catch (const boost::bad_lexical_cast&) {
     }
 }

@@ -39,7 +39,14 @@ void Worldmodel::TStatus::dump() const
     out << "(BALL): ";
     put(out, ball_);
     out << std::endl;
-    out << "(GS): " << Num{gs_time_} << ": " << gs_pm_ << ": " << std::endl;
+    if (today_) {
+        // Today's server only: the classic dump stays as it always was.
+        out << "(DIRECTION): " << Num{direction_} << std::endl;
+        out << "(GS): " << Num{gs_time_} << ": " << gs_pm_ << ": " << score_left_ << ": " << score_right_
+            << ": " << kickoff_ << ": " << std::endl;
+    } else {
+        out << "(GS): " << Num{gs_time_} << ": " << gs_pm_ << ": " << std::endl;
+    }
     for (std::map<std::string, TVector3>::const_iterator it = gyr_.begin(); it != gyr_.end(); ++it) {
         out << "(GYR): " << it->first << ": ";
         put(out, it->second);
