@@ -17,13 +17,14 @@ BodyVector cross(const BodyVector& a, const BodyVector& b)
                       a.v_[0] * b.v_[1] - a.v_[1] * b.v_[0]);
 }
 
-// The part of `axis` across `up`, made unit; false when there is none to speak of.
-bool flatten(const BodyVector& axis, const BodyVector& up, BodyVector& out)
+// The part of `axis` across `up`, made unit; false when it is shorter than
+// `least` (the axis stands too steep to say where it points).
+bool flatten(const BodyVector& axis, const BodyVector& up, double least, BodyVector& out)
 {
     const double along = dot(axis, up);
     BodyVector f(axis.v_[0] - along * up.v_[0], axis.v_[1] - along * up.v_[1], axis.v_[2] - along * up.v_[2]);
     const double n = std::sqrt(dot(f, f));
-    if (!(n > 1e-6)) return false;
+    if (!(n > least)) return false;
     out = BodyVector(f.v_[0] / n, f.v_[1] / n, f.v_[2] / n);
     return true;
 }
@@ -54,9 +55,11 @@ BodyVector torso_to_camera(const BodyVector& t, double hj1_deg, double hj2_deg)
 BodyVector to_level(const BodyVector& v, const BodyVector& up)
 {
     BodyVector forward, left;
-    if (flatten(BodyVector(1.0, 0.0, 0.0), up, forward)) {
+    // Within about 6 degrees of vertical (lying flat) the forward axis turns
+    // wildly with small tilts: the side axis is steadier then.
+    if (flatten(BodyVector(1.0, 0.0, 0.0), up, 0.1, forward)) {
         left = cross(up, forward);
-    } else if (flatten(BodyVector(0.0, 1.0, 0.0), up, left)) {
+    } else if (flatten(BodyVector(0.0, 1.0, 0.0), up, 1e-6, left)) {
         forward = cross(left, up);
     } else {
         return v;  // no usable up axis: take the frame as level

@@ -19,7 +19,7 @@ BodyVector torso_to_camera(const BodyVector& t, double hj1_deg, double hj2_deg);
 
 // A vector of some body frame in the level frame, given the field's up axis
 // seen from that same frame (a unit vector). Forward is the frame's x axis
-// laid flat; when x points straight up or down (lying flat), the frame's y
+// laid flat; when x points (nearly) straight up or down (lying flat), the frame's y
 // axis laid flat decides instead.
 BodyVector to_level(const BodyVector& v, const BodyVector& up);
 
