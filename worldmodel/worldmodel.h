@@ -124,6 +124,8 @@ private:
     void localise_today(TStatus& s);
     void today_game_state(const match_results& m, int i);
     void body_parts_player(const match_results& m, int i);
+    // A perceived player into this message's snapshot.
+    void store_player(const char* team, int id, const TVector3& polar);
 
     const std::string teamname_;
     SideID side_ = S_ERROR;

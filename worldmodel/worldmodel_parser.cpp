@@ -274,13 +274,18 @@ void Worldmodel::player_callback(const match_results& m, int i)
         }
         const TVector3 polar = valid ? triple(m, i + 3) : TVector3();
         const char* team = equals(m[i + 1], teamname_) ? "mate" : "opp";
-        TStatus& cur = current_status();
-        cur.player_[team][id] = polar;
-        cur.fresh_ |= TStatus::FRESH_PLAYERS;
-        if (seen_player_count_ < kMaxSeenPlayers) {
-            seen_players_[seen_player_count_++] = SeenPlayer{team, id};
-        }
+        store_player(team, id, polar);
     } catch (const boost::bad_lexical_cast&) {
+    }
+}
+
+void Worldmodel::store_player(const char* team, int id, const TVector3& polar)
+{
+    TStatus& cur = current_status();
+    cur.player_[team][id] = polar;
+    cur.fresh_ |= TStatus::FRESH_PLAYERS;
+    if (seen_player_count_ < kMaxSeenPlayers) {
+        seen_players_[seen_player_count_++] = SeenPlayer{team, id};
     }
 }
 
@@ -441,12 +446,7 @@ void Worldmodel::body_parts_player(const match_results& m, int i)
                              std::asin(z / r) * 180.0 / 3.141592653589793);
         }
         const char* team = equals(m[i + 1], teamname_) ? "mate" : "opp";
-        TStatus& cur = current_status();
-        cur.player_[team][id] = polar;
-        cur.fresh_ |= TStatus::FRESH_PLAYERS;
-        if (seen_player_count_ < kMaxSeenPlayers) {
-            seen_players_[seen_player_count_++] = SeenPlayer{team, id};
-        }
+        store_player(team, id, polar);
     } catch (const boost::bad_lexical_cast&) {
     }
 }
