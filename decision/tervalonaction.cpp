@@ -162,7 +162,9 @@ bool Tervalonaction::check_beam()
 
         action_state_ = 0;
         action_end_ = true;
-        if (beam_due(&rule)) {
+        // Before the server has given a number there is no place to go to:
+        // a beam would only put the robot on the centre spot.
+        if (world_->number() >= 1 && beam_due(&rule)) {
             beam(beam_x, beam_y, beam_z);
         }
         placing_ = true;

@@ -189,7 +189,13 @@ TEST_F(Dispatcher, NumberWithoutAFormationPlaceKeepsThePreviousValues)
         act_.beam_y = -2.5;
         act_.first_position = GK;
         perceive(number, "right", "Goal_Left");
-        EXPECT_EQ(0u, cycle().find("(beam 1.5 -2.5 0 )")) << number;
+        const std::string text = cycle();
+        // No number from the server yet: no place to beam to.
+        if (number < 1) {
+            EXPECT_FALSE(has_beam(text)) << number;
+        } else {
+            EXPECT_EQ(0u, text.find("(beam 1.5 -2.5 0 )")) << number;
+        }
         EXPECT_EQ(GK, act_.position) << number;
     }
 }
