@@ -185,3 +185,31 @@ TEST(TodayServer, FieldPlacesOnTheLargerField)
     EXPECT_EQ(-14.5, today_field().keeper_x());
     EXPECT_EQ(-5.5, classic_field().keeper_x());
 }
+
+// Through the world model: a vision message with a single landmark keeps the
+// last estimate; two landmarks give a new one.
+TEST(TodayServer, FewerThanTwoLandmarksKeepTheLastEstimate)
+{
+    Worldmodel w("Alpha");
+    w.parse(kLong + "(ACC (n torso) (a 0 0 9.81))");  // right side, upright, never localised
+    Worldmodel::TStatus& s = w.current_status();
+    s.position_ = V(-4.0, -1.0, 0.5);
+    s.direction_ = 6.0;
+    const V before = s.position_;
+    // Right side: the field turned half round, so F2R stands at (-15, 10).
+    w.parse(kLong + "(ACC (n torso) (a 0 0 9.81))(See (F2R (pol 14.1 48.0 -2.0)))");
+    EXPECT_EQ(before.v_[0], w.current_status().position_.v_[0]);
+    EXPECT_EQ(6.0, w.current_status().direction_);
+    // F2R and G2R ((-15, 1.05) in this frame) seen from (-4, -1) facing 6 degrees.
+    const double dx1 = -15 + 4, dy1 = 10 + 1, dx2 = -15 + 4, dy2 = 1.05 + 1;
+    char see[160];
+    std::snprintf(see, sizeof see, "(See (F2R (pol %.3f %.3f %.3f)) (G2R (pol %.3f %.3f %.3f)))",
+                  std::hypot(std::hypot(dx1, dy1), 0.5), std::atan2(dy1, dx1) * 180 / M_PI - 6.0,
+                  std::atan2(-0.5, std::hypot(dx1, dy1)) * 180 / M_PI, std::hypot(std::hypot(dx2, dy2), 0.3),
+                  std::atan2(dy2, dx2) * 180 / M_PI - 6.0 - 360.0 * (std::atan2(dy2, dx2) * 180 / M_PI - 6.0 > 180),
+                  std::atan2(0.3, std::hypot(dx2, dy2)) * 180 / M_PI);
+    w.parse(kLong + "(ACC (n torso) (a 0 0 9.81))" + see);
+    EXPECT_NEAR(-4.0, w.current_status().position_.v_[0], 0.05);
+    EXPECT_NEAR(-1.0, w.current_status().position_.v_[1], 0.05);
+    EXPECT_NEAR(6.0, w.current_status().direction_, 1.0);
+}
