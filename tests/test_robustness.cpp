@@ -1,15 +1,17 @@
-// The executable against hostile or broken servers: recorded messages,
-// malformed, truncated and random text, absurd numbers, every length up to
-// and over the limit, the connection closed at every byte, interrupts at any
-// moment. The process must always end in an orderly way (exit 0), except for
+// The executable against hostile or broken servers: recorded messages (those
+// of today's server answered with (syn) at the end of every reply), malformed,
+// truncated and random text, absurd numbers, every length up to and over the
+// limit, the connection closed at every byte, interrupts at any moment. The process must always end in an orderly way (exit 0), except for
 // the one designed abort on an over-long message, and never hang.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -175,6 +177,124 @@ TEST_P(RecordedTest, EveryRecordedMessageIsAnswered)
 INSTANTIATE_TEST_SUITE_P(Files, RecordedTest,
                          ::testing::Values(Recording{"127.0.0.130", "full-vision.txt"},
                                            Recording{"127.0.0.131", "restricted-vision.txt"}));
+
+// ------------------------------------------------ today's server, replayed
+
+// Every file here comes from today's server (scored game state, sync mode):
+// the two robots of a game from kick-off, and the standing robot with
+// all-round and with restricted vision.
+struct TodayRecording {
+    const char* addr;
+    const char* name;
+    const char* file;
+    int passes;
+};
+
+// The play mode a message announces, or "" without one.
+std::string play_mode_of(const std::string& msg)
+{
+    const std::string::size_type at = msg.find("(pm ");
+    if (at == std::string::npos) return "";
+    const std::string::size_type end = msg.find(')', at);
+    return end == std::string::npos ? "" : msg.substr(at + 4, end - at - 4);
+}
+
+std::vector<std::string> lines_starting(const std::string& text, const std::string& tag)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.compare(0, tag.size(), tag) == 0) out.push_back(line);
+    return out;
+}
+
+// Reads a finite number at p and moves p past it.
+bool finite_number(const char*& p)
+{
+    char* end = nullptr;
+    const double v = std::strtod(p, &end);
+    if (end == p || !std::isfinite(v)) return false;
+    p = end;
+    return true;
+}
+
+// "TAG x: y: z" with three finite numbers and nothing else.
+bool three_finite(const std::string& line, const std::string& tag)
+{
+    const char* p = line.c_str() + tag.size();
+    for (int k = 0; k < 3; ++k) {
+        if (k > 0 && std::strncmp(p, ": ", 2) != 0) return false;
+        if (k > 0) p += 2;
+        if (!finite_number(p)) return false;
+    }
+    return *p == '\0';
+}
+
+// "(GS): t: MODE:" followed by anything (today's scores and kick-off side).
+bool shows_mode(const std::string& line, const std::string& mode)
+{
+    const std::string tag = "(GS): ";
+    if (line.compare(0, tag.size(), tag) != 0) return false;
+    const char* p = line.c_str() + tag.size();
+    if (!finite_number(p)) return false;
+    return std::string(p).compare(0, mode.size() + 3, ": " + mode + ":") == 0;
+}
+
+class TodayRecordingTest : public ::testing::TestWithParam<TodayRecording> {};
+
+TEST_P(TodayRecordingTest, SynClosesEveryReplyThePlayModeIsReadAndEstimatesStayFinite)
+{
+    const std::vector<std::string> messages = read_lines(testsupport::data_dir() + "/" + GetParam().file);
+    ASSERT_GE(messages.size(), 30u);
+    Session s(GetParam().addr);
+    ASSERT_TRUE(s.start());
+    std::vector<std::string> modes;
+    int bad_replies = 0;
+    std::string first_bad;
+    for (int pass = 0; pass < GetParam().passes; ++pass)
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            std::string reply;
+            ASSERT_TRUE(s.exchange(messages[i], &reply)) << "message " << i;
+            if (pass == 0 && i == 0) {
+                EXPECT_EQ(0u, reply.find("(init (unum 0)(teamname MERLO-Skyline))")) << reply;
+            }
+            // One (syn), as the very last bytes: the server waits for it.
+            const std::string::size_type syn = reply.find("(syn)");
+            const bool ok = syn != std::string::npos && syn + 5 == reply.size() &&
+                            reply.find("(rle5 ") != std::string::npos;
+            if (!ok && bad_replies++ == 0) first_bad = "message " + std::to_string(i) + ": " + reply;
+            modes.push_back(play_mode_of(messages[i]));
+        }
+    s.close_and_expect_orderly_end();
+    EXPECT_EQ(0, bad_replies) << "first: " << first_bad;
+
+    const std::string out = s.agent().out();
+    const std::vector<std::string> gs = lines_starting(out, "(GS): ");
+    ASSERT_EQ(modes.size(), gs.size()) << "one status dump a cycle";
+    int wrong_modes = 0;
+    for (std::size_t k = 0; k < gs.size(); ++k)
+        if (!shows_mode(gs[k], modes[k]) && wrong_modes++ == 0)
+            ADD_FAILURE() << "message " << k % messages.size() << " has " << modes[k] << ", dump: " << gs[k];
+    EXPECT_EQ(0, wrong_modes);
+    for (const char* tag : {"(POSITION): ", "(ZAXIS): ", "(BALL): "}) {
+        const std::vector<std::string> lines = lines_starting(out, tag);
+        EXPECT_EQ(modes.size(), lines.size()) << tag;
+        int bad = 0;
+        for (std::size_t k = 0; k < lines.size(); ++k)
+            if (!three_finite(lines[k], tag) && bad++ == 0)
+                ADD_FAILURE() << "message " << k % messages.size() << ": " << lines[k];
+        EXPECT_EQ(0, bad) << tag;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, TodayRecordingTest,
+    ::testing::Values(TodayRecording{"127.0.0.200", "GameLeft", "today-sync-left.txt", 1},
+                      TodayRecording{"127.0.0.201", "GameRight", "today-sync-right.txt", 1},
+                      TodayRecording{"127.0.0.202", "StandingFullVision", "full-vision.txt", 3},
+                      TodayRecording{"127.0.0.203", "StandingRestrictedVision", "restricted-vision.txt", 3}),
+    [](const ::testing::TestParamInfo<TodayRecording>& i) { return std::string(i.param.name); });
 
 // ------------------------------------------------------------------ bad input
 
