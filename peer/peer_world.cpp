@@ -20,6 +20,11 @@ const double SWING_YAW_SHARE = 0.08;
 // A leg whose knee is bent this much more than the other's is in the air.
 const double LIFT_MARGIN = 10.0;
 const double LIFT_SPEED = 1.0;  // rad/s of knee bending that lifts a foot
+// A step whose knee never got this much more bent than the other's (degrees)
+// leaves the foot on the ground (see move_by_legs); below MIN_STEP_DEPTH it is
+// no step at all (a stance settling).
+const double SHUFFLE_DEPTH = 24.0;
+const double MIN_STEP_DEPTH = 5.0;
 // The body moves a little further than the legs' geometry says (push-off):
 // a straight walk makes 0.25 m/s and the back walk 0.09 m/s, as on the real robot.
 const double STRIDE_GAIN = 1.3;
@@ -302,7 +307,13 @@ void move_by_legs(Robot& r)
     // no longer clearly the more bent one.
     const double knee_speed[2] = {finite_or_zero(r.speed.at("rlj4")), finite_or_zero(r.speed.at("llj4"))};
     bool planted[2] = {r.planted[0], r.planted[1]};
-    if (!r.have_legs) planted[0] = planted[1] = true;
+    if (!r.have_legs) {
+        planted[0] = planted[1] = true;
+        for (int i = 0; i < 2; ++i) {
+            r.step_depth[i] = 0.0;
+            r.shuffling[i] = false;
+        }
+    }
     for (int i = 0; i < 2; ++i) {
         const int o = 1 - i;
         const bool bending = knee_speed[i] < -LIFT_SPEED;
@@ -312,32 +323,60 @@ void move_by_legs(Robot& r)
         else if (!planted[i] && (knee_speed[i] > LIFT_SPEED || !(knee[i] < knee[o] - LIFT_MARGIN)))
             planted[i] = true;
     }
+    // A leg's step lasts while its knee is the more bent one; one that never
+    // got SHUFFLE_DEPTH more bent than the other's did not lift its foot clear.
+    // The gait repeats, so the leg's next step is taken to be as shallow.
+    for (int i = 0; i < 2; ++i) {
+        const double deeper = knee[1 - i] - knee[i];
+        if (deeper > 0.0) {
+            r.step_depth[i] = std::max(r.step_depth[i], deeper);
+        } else if (r.step_depth[i] > 0.0) {
+            if (r.step_depth[i] >= MIN_STEP_DEPTH) r.shuffling[i] = r.step_depth[i] < SHUFFLE_DEPTH;
+            r.step_depth[i] = 0.0;
+        }
+    }
     r.last_step = 0.0;
     if (r.have_legs && r.upright == Upright::standing) {
-        // The hip yaw turns the body in two ways. A stance leg's yaw turns the
-        // body over its planted foot; the joints' slanted axes are mirror
-        // images, so the same change turns the body one way over the right foot
-        // and the other way over the left. A swing leg's yaw twists the body a
-        // little against the stance foot, the same way for either leg
-        // (counter-clockwise for a positive change). A walk gives the steering
-        // yaw to each stepping leg, which undoes it as the next stance leg: the
-        // two stance effects cancel over a stride and the swing effect steers,
-        // slowly and counter-clockwise for a positive yaw whichever leg steps.
-        // The turn motion yaws each stance hip in turn, the two in opposite
-        // senses (the positive side stops at HIP_YAW_MAX), which turns the same
-        // way on both stances, at 6-7 degrees a second. Both as measured on the
-        // real robot.
+        // The body moves against the legs on the ground: by the mean change of
+        // the feet that were down in both cycles. A shuffling foot drags on
+        // the ground even while unloaded and holds the body as a planted one
+        // does. That keeps the turn motion on the spot, as on the real robot:
+        // its legs swing in opposite senses between 30 and 43 degrees of hip
+        // with the knees at most 18 degrees apart, each foot going forward
+        // while unloaded and back while loaded, and over both feet the two
+        // cancel. The steps of the walk, the back walk and the sidestep lift
+        // the foot clear (knees 30 degrees apart or more) and move the body
+        // over the stance foot alone.
+        //
+        // The hip yaw turns the body in two ways, by which foot bears the
+        // weight (an unloaded foot twists freely, shuffling or not). A stance
+        // leg's yaw turns the body over its planted foot; the joints' slanted
+        // axes are mirror images, so the same change turns the body one way
+        // over the right foot and the other way over the left. A swing leg's
+        // yaw twists the body a little against the stance foot, the same way
+        // for either leg (counter-clockwise for a positive change). A walk
+        // gives the steering yaw to each stepping leg, which undoes it as the
+        // next stance leg: the two stance effects cancel over a stride and the
+        // swing effect steers, slowly and counter-clockwise for a positive yaw
+        // whichever leg steps. The turn motion yaws each stance hip in turn,
+        // the two in opposite senses (the positive side stops at HIP_YAW_MAX),
+        // which turns the same way on both stances, at 6-7 degrees a second.
+        // Both as measured on the real robot.
         static const double stance_sign[2] = {1.0, -1.0};
         double sx = 0.0, sy = 0.0, syaw = 0.0, swing = 0.0;
-        int n = 0;
+        int n = 0, stances = 0;
         for (int i = 0; i < 2; ++i) {
-            if (planted[i] && r.planted[i]) {
-                sx += fx[i] - r.foot_x[i];
-                sy += fy[i] - r.foot_y[i];
+            const bool down = planted[i] && r.planted[i];
+            if (down) {
                 syaw += stance_sign[i] * (yaw[i] - r.foot_yaw[i]);
-                ++n;
+                ++stances;
             } else if (!planted[i] && !r.planted[i]) {
                 swing += yaw[i] - r.foot_yaw[i];
+            }
+            if (down || r.shuffling[i]) {
+                sx += fx[i] - r.foot_x[i];
+                sy += fy[i] - r.foot_y[i];
+                ++n;
             }
         }
         if (n > 0) {
@@ -346,7 +385,14 @@ void move_by_legs(Robot& r)
             const double h = r.pose.heading * DEG;
             r.pose.x += std::cos(h) * bx - std::sin(h) * by;
             r.pose.y += std::sin(h) * bx + std::cos(h) * by;
-            r.pose.heading = wrap180(r.pose.heading - STANCE_YAW_SHARE * syaw / n + SWING_YAW_SHARE * swing);
+            const double stance_turn = stances > 0 ? STANCE_YAW_SHARE * syaw / stances : 0.0;
+            const double turned = wrap180(r.pose.heading - stance_turn + SWING_YAW_SHARE * swing);
+            // The body turns about its own axis, between the feet: the camera,
+            // ahead of that axis, swings round it.
+            const double h2 = turned * DEG;
+            r.pose.x += CAMERA_AHEAD * (std::cos(h2) - std::cos(h));
+            r.pose.y += CAMERA_AHEAD * (std::sin(h2) - std::sin(h));
+            r.pose.heading = turned;
             r.last_step = std::sqrt(bx * bx + by * by);
         }
     }

@@ -67,6 +67,11 @@ struct Robot {
     double foot_yaw[2] = {0.0, 0.0};
     bool planted[2] = {true, true};
     double last_step = 0.0;  // m the legs moved the body in the last cycle
+    // Stepping on the spot: how much more each knee is bent than the other's,
+    // at most, in the step under way (degrees), and whether the last step of
+    // that leg was too shallow to lift its foot clear of the ground.
+    double step_depth[2] = {0.0, 0.0};
+    bool shuffling[2] = {false, false};
 
     Robot();
 };
@@ -138,8 +143,10 @@ std::vector<BodyPart> body_parts(const Robot& r);
 void integrate_joints(Robot& r);
 
 // The crude walk model: a foot that is on the ground stays where it is, so a
-// change in the legs' geometry moves the body over the planted feet. Call
-// after integrate_joints. Only a standing robot moves this way.
+// change in the legs' geometry moves the body over the planted feet; a
+// shallow step only shuffles the foot, and stepping on the spot turns the
+// body without moving it. Call after integrate_joints. Only a standing robot
+// moves this way.
 void move_by_legs(Robot& r);
 
 // Falls and getting up again.

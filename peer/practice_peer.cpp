@@ -568,6 +568,8 @@ void Peer::handle_beam(Client& c, const Sexp& s)
     r.upright = Upright::standing;
     r.tilt = 0.0;
     r.tilt_rate = 0.0;
+    r.roll = 0.0;
+    r.roll_rate = 0.0;
     r.camera_height = r.camera_height_standing;
     r.have_legs = false;
     if (!c.beamed || p.x != c.last_beam.x || p.y != c.last_beam.y || p.heading != c.last_beam.heading)

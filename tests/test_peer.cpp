@@ -242,7 +242,53 @@ TEST(PeerWalkModel, HipYawTurnsTheBodyAsOnTheRealRobot)
     EXPECT_GT(step(r, 1, -15, 0), 0.0);
     step(r, -1, 0, 0);
     step(r, 0, 0, 0);
+    double before[3], after[3];
+    torso_position(r, before);
     EXPECT_LT(step(r, 0, 0, -15), 0.0);
+    // The body turns about its own axis: the camera ahead of it swings round.
+    torso_position(r, after);
+    EXPECT_NEAR(before[0], after[0], 1e-12);
+    EXPECT_NEAR(before[1], after[1], 1e-12);
+}
+
+// Both legs swing in opposite senses (hips 30-43 degrees, as in the turn
+// motion) with the knees up to `depth` degrees apart; the forward distance the
+// body moved in 5 s once the gait runs.
+double march(double depth)
+{
+    Robot r;
+    const int period = 28;  // cycles
+    const double a = depth / 2.0;
+    double x0 = 0.0;
+    for (int k = 0; k <= 12 * period; ++k) {
+        const double s = std::sin(2.0 * M_PI * k / period), c = std::cos(2.0 * M_PI * k / period);
+        const double knee_rate = a * 2.0 * M_PI / (period * CYCLE) * M_PI / 180.0;  // rad/s
+        r.angle["rlj3"] = 36.5 + 6.5 * s;
+        r.angle["llj3"] = 36.5 - 6.5 * s;
+        r.angle["rlj4"] = -50.0 - a * s;
+        r.angle["llj4"] = -50.0 + a * s;
+        r.speed["rlj4"] = -knee_rate * c;
+        r.speed["llj4"] = knee_rate * c;
+        move_by_legs(r);
+        if (k == 3 * period) x0 = r.pose.x;
+    }
+    return r.pose.x - x0;
+}
+
+TEST(PeerWalkModel, StepsThatDoNotLiftAFootClearMarchOnTheSpot)
+{
+    struct Case {
+        double depth;
+        bool moves;
+    };
+    const Case cases[] = {{18.0, false}, {23.9, false}, {24.0, true}, {36.0, true}};
+    for (const Case& c : cases) {
+        const double moved = march(c.depth);
+        if (c.moves)
+            EXPECT_GT(std::fabs(moved), 0.01) << c.depth << ": " << moved;
+        else
+            EXPECT_NEAR(0.0, moved, 1e-9) << c.depth;
+    }
 }
 
 TEST(PeerWalkModel, TheHipYawJointsStopJustPastZero)
@@ -412,6 +458,28 @@ TEST(PeerToday, SideAndNumberOnceInTheThirdMessageVisionEveryThird)
     EXPECT_EQ("{\"t\":0.0,\"pm\":\"BeforeKickOff\",\"ball\":[0.0,0.0,0.042],\"agents\":["
               "{\"team\":\"Right\",\"unum\":1,\"pos\":[1.045,0.0,0.35],\"upz\":1.0,\"yaw\":180.0}]}",
               lines[1]);
+}
+
+// Lying on its left side, the robot is beamed before kick-off: it stands
+// upright again, its side roll gone.
+TEST(PeerBeam, ABeamAfterASideFallLeavesTheRobotUpright)
+{
+    const std::string addr = "127.0.0.210";
+    PeerRun run(addr, {"--fast", "--script=0:BeforeKickOff", "--fall-at=0.1", "--fall=left", "--cycles=40"});
+    const int fd = join(addr, "Alpha");
+    std::vector<std::string> got;
+    for (int i = 1; i < 40; ++i) {
+        std::string msg;
+        ASSERT_EQ(testsupport::Io::ok, testsupport::recv_frame(fd, msg)) << i;
+        got.push_back(msg);
+        testsupport::send_frame(fd, i == 30 ? "(beam -2 1 0)" : "(he1 0)");
+    }
+    ::close(fd);
+    EXPECT_TRUE(run.peer->wait(5000));
+    EXPECT_TRUE(has(got[28], "(GYR (n torso) (rt 0.000 0.000 0.000))(ACC (n torso) (a 9.810 0.000 0.000))"))
+        << got[28];
+    EXPECT_TRUE(has(got[30], "(GYR (n torso) (rt 0.000 0.000 0.000))(ACC (n torso) (a 0.000 0.000 9.810))"))
+        << got[30];
 }
 
 }  // namespace
