@@ -31,6 +31,13 @@ const double STRIDE_GAIN = 1.3;
 const double HIP_YAW_MIN = -90.0;
 const double HIP_YAW_MAX = 1.0;
 
+// The feet's footprint around the camera's ground point (m): the toes sit
+// where a centred ball touches them 0.15 m ahead of the camera; two feet
+// side by side span 0.19 m.
+const double TOES_AHEAD = 0.15 - BALL_RADIUS;
+const double HEELS_BEHIND = 0.15;
+const double FEET_HALF_WIDTH = 0.095;
+
 const double FALL_TIME = 0.3;  // s to fall over, to come up again, or to roll over
 const double LYING_CAMERA = 0.1;
 
@@ -554,6 +561,34 @@ std::string perception_text(const Robot& r, const std::vector<const Robot*>& oth
         append_foot(out, r, 0);
     }
     return out;
+}
+
+bool push_ball(const Pose& camera, Ball& ball)
+{
+    const double c = std::cos(camera.heading * DEG), s = std::sin(camera.heading * DEG);
+    const double dx = ball.x - camera.x, dy = ball.y - camera.y;
+    // The ball in the feet's frame: u ahead, v to the left.
+    double u = dx * c + dy * s, v = -dx * s + dy * c;
+    const double nu = std::max(-HEELS_BEHIND, std::min(TOES_AHEAD, u));
+    const double nv = std::max(-FEET_HALF_WIDTH, std::min(FEET_HALF_WIDTH, v));
+    const double ou = u - nu, ov = v - nv;
+    const double gap = std::sqrt(ou * ou + ov * ov);
+    if (gap >= BALL_RADIUS) return false;
+    if (gap > 1e-9) {
+        u = nu + ou / gap * BALL_RADIUS;
+        v = nv + ov / gap * BALL_RADIUS;
+    } else {
+        // Centre on or inside the footprint (a beam onto the ball): out
+        // through the toes from the front half, else out of the nearer side.
+        if (u >= 0.0) {
+            u = TOES_AHEAD + BALL_RADIUS;
+        } else {
+            v = (v < 0.0 ? -1.0 : 1.0) * (FEET_HALF_WIDTH + BALL_RADIUS);
+        }
+    }
+    ball.x = camera.x + u * c - v * s;
+    ball.y = camera.y + u * s + v * c;
+    return true;
 }
 
 std::string truth_line(double game_time, const std::string& play_mode, const Ball& ball,

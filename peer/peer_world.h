@@ -86,6 +86,12 @@ struct Ball {
 };
 const double BALL_RADIUS = 0.042;
 
+// A standing robot's feet shove a ball they overlap out of their footprint,
+// along the normal of the edge they meet it with: straight ahead off the flat
+// toes, sideways off the feet's outer edges, at a slant off a corner. The
+// pose is the robot's camera pose. Returns whether the ball moved.
+bool push_ball(const Pose& camera, Ball& ball);
+
 struct Landmark {
     const char* name;
     double x, y, z;  // global frame

@@ -636,21 +636,10 @@ void Peer::physics(double now)
 
 void Peer::check_ball(double now)
 {
-    // A robot walking into the ball pushes it ahead.
-    const double reach = 0.15;
+    // A robot walking into the ball pushes it.
     for (auto& c : clients_) {
         const Robot& r = c->robot;
-        if (r.upright != Upright::standing || r.last_step <= 0.0) continue;
-        double dx = ball_.x - r.pose.x, dy = ball_.y - r.pose.y;
-        double d = std::sqrt(dx * dx + dy * dy);
-        if (d >= reach) continue;
-        if (d < 1e-9) {
-            dx = std::cos(r.pose.heading * 3.141592653589793 / 180.0);
-            dy = std::sin(r.pose.heading * 3.141592653589793 / 180.0);
-            d = 1.0;
-        }
-        ball_.x = r.pose.x + dx / d * reach;
-        ball_.y = r.pose.y + dy / d * reach;
+        if (r.upright == Upright::standing && r.last_step > 0.0) push_ball(r.pose, ball_);
     }
     const bool in_play = mode_ != "BeforeKickOff" && mode_.compare(0, 5, "Goal_") != 0;
     const Field& f = field(opt_.today);

@@ -170,6 +170,42 @@ TEST(PeerAccelerometer, GravitySeenFromTheTorsoByTiltAndRoll)
     }
 }
 
+// ------------------------------------------------------------------- ball
+
+// The feet are flat at the toes: a ball a little off-centre goes straight
+// ahead, not off along the line from the camera.
+TEST(PeerBall, TheFeetShoveTheBallOutAlongTheEdgeTheyMeetItWith)
+{
+    struct Case {
+        const char* what;
+        double heading, bx, by;  // ball relative to the camera, global axes
+        bool moved;
+        double ex, ey;
+    };
+    const double diag = 0.042 / std::sqrt(2.0);
+    const Case cases[] = {
+        {"centred on the toes", 0, 0.12, 0.0, true, 0.15, 0.0},
+        {"off-centre on the toes", 0, 0.12, -0.08, true, 0.15, -0.08},
+        {"just clear of the toes", 0, 0.151, 0.05, false, 0.151, 0.05},
+        {"against the left edge", 0, 0.0, 0.12, true, 0.0, 0.137},
+        {"against the right edge", 0, 0.0, -0.12, true, 0.0, -0.137},
+        {"at the left toe's corner", 0, 0.108 + 0.02, 0.095 + 0.02, true, 0.108 + diag, 0.095 + diag},
+        {"clear of the corner", 0, 0.108 + 0.03, 0.095 + 0.03, false, 0.138, 0.125},
+        {"under the camera", 0, 0.0, 0.0, true, 0.15, 0.0},
+        {"under the heels, left of centre", 0, -0.1, 0.02, true, -0.1, 0.137},
+        {"toes facing +y", 90, -0.05, 0.12, true, -0.05, 0.15},
+        {"toes facing -x", 180, -0.12, 0.03, true, -0.15, 0.03},
+    };
+    for (const Case& c : cases) {
+        Ball b;
+        b.x = 1.0 + c.bx;
+        b.y = -2.0 + c.by;
+        EXPECT_EQ(c.moved, push_ball(Pose{1.0, -2.0, c.heading}, b)) << c.what;
+        EXPECT_NEAR(1.0 + c.ex, b.x, 1e-9) << c.what;
+        EXPECT_NEAR(-2.0 + c.ey, b.y, 1e-9) << c.what;
+    }
+}
+
 // ------------------------------------------------------------------ falls
 
 TEST(PeerFalls, FromASideOnlyDrawingOrStretchingBothLegsRollsTheRobotOver)
