@@ -189,6 +189,26 @@ class Figures(unittest.TestCase):
                 self.assertAlmostEqual(seen[0], 0.02, places=6)
                 self.assertAlmostEqual(unseen[0], 0.03, places=6)
 
+    def test_truth_between_two_frames_is_interpolated(self):
+        # today's monitor shows a frame every 40 ms, the agent hears every 20 ms
+        tr = [(1.0, [0.0, 0.0, 0.35], 1.0, 0.0, "PlayOn"), (1.04, [0.04, 0.0, 0.35], 1.0, 10.0, "PlayOn"),
+              (1.3, [0.3, 0.0, 0.35], 1.0, 10.0, "PlayOn")]
+        at = rg.TrackAt(tr)
+        pos, upz, yaw, pm = at(1.02)
+        self.assertAlmostEqual(pos[0], 0.02, places=9)
+        self.assertAlmostEqual(yaw, 5.0, places=9)
+        self.assertIsNone(at(1.2), "no guess across a gap of frames")
+        self.assertIsNone(at(0.5))
+
+    def test_a_spot_off_the_field(self):
+        for spot, field, off in (((7.0, 0.0), (6.0, 4.0), True), ((7.0, 0.0), (15.0, 10.0), False),
+                                 ((0.0, -4.5), (6.0, 4.0), True), ((6.0, 4.0), (6.0, 4.0), False)):
+            with self.subTest(spot=spot, field=field):
+                if off:
+                    self.assertRaises(rg.BadArguments, rg.check_spot, spot, field)
+                else:
+                    rg.check_spot(spot, field)
+
     def test_keeper_saves_and_open_goal(self):
         field = (6.0, 4.0, 0.7)
         gk = {"team": "Left", "unum": 1, "upz": 1.0, "yaw": 0.0}
