@@ -13,6 +13,8 @@ import re
 import socket
 import struct
 
+from runlogs import number
+
 
 class MonitorError(Exception):
     """The monitor stream says something this reader cannot follow."""
@@ -388,11 +390,8 @@ class World:
 
 
 def _number(text, default):
-    try:
-        v = float(text)
-    except ValueError:
-        return default
-    return v if math.isfinite(v) else default
+    v = number(text)
+    return default if v is None else v
 
 
 # ---------------------------------------------------------------- trainer commands

@@ -7,15 +7,14 @@ recorded from the real one, the figures on hand-computed cases, bad arguments.
 import argparse
 import gzip
 import importlib.machinery
-import importlib.util
 import json
-import math
 import os
 import socket
 import subprocess
 import sys
 import tempfile
 import threading
+import types
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -25,10 +24,10 @@ sys.path.insert(0, SCRIPTS)
 import monitor  # noqa: E402
 import runlogs  # noqa: E402
 
-loader = importlib.machinery.SourceFileLoader("real_game", os.path.join(SCRIPTS, "real-game"))
-spec = importlib.util.spec_from_loader("real_game", loader)
-rg = importlib.util.module_from_spec(spec)
-loader.exec_module(rg)
+# The tool is a script without a .py name: load it as a module by hand.
+rg = types.ModuleType("real_game")
+rg.__file__ = os.path.join(SCRIPTS, "real-game")
+importlib.machinery.SourceFileLoader("real_game", os.path.join(SCRIPTS, "real-game")).exec_module(rg)
 ARGS = None
 
 
@@ -99,6 +98,33 @@ class RecordedFrames(unittest.TestCase):
         self.assertNotEqual(cut, delta)
         self.assertFalse(world.feed(cut))
         self.assertFalse(world.feed(delta), "no delta applies until a full frame came")
+
+
+class Wire(unittest.TestCase):
+    def test_frames_cut_anywhere_come_out_whole(self):
+        payloads = ["(time 0)", "", "((time 1.5))(RDS 0 1)((nd))"]
+        data = b"".join(monitor.frame(p) for p in payloads)
+        for cut in range(len(data) + 1):
+            with self.subTest(cut=cut):
+                d = monitor.Deframer()
+                self.assertEqual(d.feed(data[:cut]) + d.feed(data[cut:]), payloads)
+
+    def test_trainer_commands_as_the_server_reads_them(self):
+        cases = [
+            (monitor.kick_off("Left"), "(kickOff Left)"),
+            (monitor.play_mode("PlayOn"), "(playMode PlayOn)"),
+            (monitor.ball_to(-12.5, 0.0), "(ball (pos -12.5 0 0.042))"),
+            (monitor.ball_velocity(-6.0, 1.25), "(ball (vel -6 1.25 0))"),
+            # the server's turn is the body frame's: facing +x is -90
+            (monitor.move_robot("Left", 2, 1.0, -1.5, 0.3835, 0.0),
+             "(agent (unum 2)(team Left)(move 1 -1.5 0.3835 -90))"),
+            (monitor.turn_robot("Right", 1, 3.0, 0.0, 0.2, -90.0, 0.0, 0.0),
+             "(agent (unum 1)(team Right)(pos 3 0 0.2)(rot -90 0 0))"),
+        ]
+        for got, want in cases:
+            with self.subTest(want=want):
+                self.assertEqual(got, want)
+        self.assertEqual(monitor.frame("(playMode PlayOn)"), b"\x00\x00\x00\x11(playMode PlayOn)")
 
 
 def track(*samples):
