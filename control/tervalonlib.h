@@ -54,6 +54,15 @@ public:
     std::map<std::string, double> cur_joint;
     std::map<std::string, double> new_joint;
     std::map<std::string, double> aim_joint;
+
+private:
+    // The rest of set(), once the current angle is known and the target stored.
+    bool command(const std::string& id, double current, double angle, double gain);
+    // new_joint[id], made from a spare entry when there is one.
+    double& new_entry(const std::string& id);
+
+    // Last cycle's new_joint entries, reused so that a cycle allocates none.
+    std::vector<std::map<std::string, double>::node_type> spare_;
 };
 
 #endif
