@@ -6,44 +6,89 @@
 
 namespace {
 
-// The hinge joints of the robot model and the effector each is commanded by.
-struct JointEffector {
-    const char* joint;
-    const char* effector;
-};
+typedef std::map<std::string, double> JointMap;
 
-const JointEffector kJointTable[] = {
-    {"hj1", "he1"},   {"hj2", "he2"},
-    {"raj1", "rae1"}, {"raj2", "rae2"}, {"raj3", "rae3"}, {"raj4", "rae4"},
-    {"laj1", "lae1"}, {"laj2", "lae2"}, {"laj3", "lae3"}, {"laj4", "lae4"},
-    {"rlj1", "rle1"}, {"rlj2", "rle2"}, {"rlj3", "rle3"},
-    {"rlj4", "rle4"}, {"rlj5", "rle5"}, {"rlj6", "rle6"},
-    {"llj1", "lle1"}, {"llj2", "lle2"}, {"llj3", "lle3"},
-    {"llj4", "lle4"}, {"llj5", "lle5"}, {"llj6", "lle6"},
-};
-
-const char* effector_of(const std::string& joint)
+// The order of the maps' names, without a library call for a few letters.
+int compare_names(const std::string& a, const std::string& b)
 {
-    for (const JointEffector& e : kJointTable) {
-        if (joint == e.joint) return e.effector;
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        const unsigned char x = static_cast<unsigned char>(a[k]);
+        const unsigned char y = static_cast<unsigned char>(b[k]);
+        if (x != y) return x < y ? -1 : 1;
     }
-    return nullptr;
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+// The entry for name, created at zero if missing, searching on from `from`,
+// an entry at or before it: names taken in order cost a step each, not a search.
+JointMap::iterator entry_from(JointMap& map, JointMap::iterator from, const std::string& name)
+{
+    int c = 1;
+    while (from != map.end() && (c = compare_names(from->first, name)) < 0) ++from;
+    if (c == 0) return from;
+    return map.emplace_hint(from, name, 0.0);
 }
 
 }  // namespace
 
-Tervalonlib::Tervalonlib(boost::shared_ptr<Worldmodel> world) : Action(world) {}
+Tervalonlib::Tervalonlib(boost::shared_ptr<Worldmodel> world) : Action(world) { spare_.reserve(kHinges); }
+
+double& Tervalonlib::new_entry(const std::string& id)
+{
+    const JointMap::iterator at = new_joint.lower_bound(id);
+    if (at != new_joint.end() && at->first == id) return at->second;
+    return new_entry_before(at, id)->second;
+}
+
+std::map<std::string, double>::iterator Tervalonlib::new_entry_before(std::map<std::string, double>::iterator at,
+                                                                     const std::string& id)
+{
+    if (spare_.empty()) return new_joint.emplace_hint(at, id, 0.0);
+    JointMap::node_type node = std::move(spare_.back());
+    spare_.pop_back();
+    node.key() = id;
+    node.mapped() = 0.0;
+    return new_joint.insert(at, std::move(node));
+}
+
+std::map<std::string, double>::iterator Tervalonlib::drop_new_entry(std::map<std::string, double>::iterator at)
+{
+    const JointMap::iterator following = std::next(at);
+    spare_.push_back(new_joint.extract(at));
+    return following;
+}
 
 void Tervalonlib::init()
 {
     const Worldmodel::TStatus& st = world_->current_status();
     st.dump();
-    new_joint.clear();
 
+    // The perceived joints are in the order of their names, as are the
+    // joint maps: one pass over each. Per joint this is
+    // cur_joint[name] = angle; set(name, aim_joint[name], HOLD_GAIN),
+    // with new_joint emptied first. Its entries for the names perceived
+    // again are kept instead, and only the others removed.
+    for (Entries& e : entries_) e.next = nullptr;
+    JointMap::iterator cur = cur_joint.begin();
+    JointMap::iterator aim = aim_joint.begin();
+    JointMap::iterator next = new_joint.begin();
     for (const auto& hj : st.hj_) {
-        cur_joint[hj.first] = hj.second;
-        set(hj.first, aim_joint[hj.first], HOLD_GAIN);
+        cur = entry_from(cur_joint, cur, hj.first);
+        aim = entry_from(aim_joint, aim, hj.first);
+        int c = 1;
+        while (next != new_joint.end() && (c = compare_names(next->first, hj.first)) < 0) next = drop_new_entry(next);
+        if (c != 0) next = new_entry_before(next, hj.first);
+        cur->second = hj.second;
+        command(next->second, cur->second, aim->second, HOLD_GAIN);
+        if (Entries* e = step_entries(hj.first.data(), hj.first.size())) {
+            *e = Entries{&cur->second, &aim->second, &next->second};
+        }
+        ++cur;
+        ++aim;
+        ++next;
     }
+    while (next != new_joint.end()) next = drop_new_entry(next);
 
     // A universal joint "abcN_M" is driven as the two hinges "abcN" and "abcM".
     for (const auto& uj : st.uj_) {
@@ -63,28 +108,75 @@ void Tervalonlib::init()
 
 bool Tervalonlib::set(std::string id, double angle, double gain)
 {
+    if (Entries* e = step_entries(id.data(), id.size())) return set_entries(*e, id.c_str(), angle, gain);
     const double c = cur_joint[id];
     aim_joint[id] = angle;
+    return command(new_entry(id), c, angle, gain);
+}
+
+bool Tervalonlib::set(const char* id, double angle, double gain)
+{
+    if (Entries* e = step_entries(id, std::strlen(id))) return set_entries(*e, id, angle, gain);
+    return set(std::string(id), angle, gain);
+}
+
+bool Tervalonlib::set_entries(Entries& e, const char* id, double angle, double gain)
+{
+    if (!e.cur) e.cur = &cur_joint[id];
+    if (!e.aim) e.aim = &aim_joint[id];
+    const double c = *e.cur;
+    *e.aim = angle;
+    if (!e.next) e.next = &new_entry(id);
+    return command(*e.next, c, angle, gain);
+}
+
+bool Tervalonlib::command(double& out, double c, double angle, double gain)
+{
     // A NaN difference is not "> EPS", so it lands in the fine branch.
     if (std::fabs(c - angle) > EPS) {
-        new_joint[id] = (angle - c) * gain;
+        out = (angle - c) * gain;
         return true;
     }
-    new_joint[id] = (angle - c) * FINE_GAIN;
+    out = (angle - c) * FINE_GAIN;
     return false;
 }
 
-double Tervalonlib::get(std::string id) { return cur_joint[id]; }
+double Tervalonlib::get(std::string id)
+{
+    if (Entries* e = step_entries(id.data(), id.size())) return *(e->cur ? e->cur : e->cur = &cur_joint[id]);
+    return cur_joint[id];
+}
+
+double Tervalonlib::get(const char* id)
+{
+    if (Entries* e = step_entries(id, std::strlen(id))) return *(e->cur ? e->cur : e->cur = &cur_joint[id]);
+    return cur_joint[id];
+}
+
+Tervalonlib::Entries* Tervalonlib::step_entries(const char* id, std::size_t length)
+{
+    if (!in_step_) return nullptr;
+    const int k = hinge_index(id, length, 'j');
+    return k < 0 ? nullptr : &entries_[k];
+}
+
+Tervalonlib::CycleScope::CycleScope(Tervalonlib& lib) : lib_(lib)
+{
+    for (Entries& e : lib_.entries_) e = Entries{nullptr, nullptr, nullptr};
+    lib_.in_step_ = true;
+}
+
+Tervalonlib::CycleScope::~CycleScope() { lib_.in_step_ = false; }
 
 void Tervalonlib::setangle()
 {
     for (const auto& cmd : new_joint) {
-        const char* effector = effector_of(cmd.first);
-        if (effector == nullptr) {
+        const int k = hinge_index(cmd.first.data(), cmd.first.size(), 'j');
+        if (k < 0) {
             std::cerr << "Error!! set_function" << std::endl;
             continue;
         }
-        joint(effector, cmd.second);
+        hinge(k, cmd.second);
     }
 }
 

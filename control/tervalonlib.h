@@ -34,7 +34,9 @@ public:
 
     void init();
     bool set(std::string id, double angle, double gain);
+    bool set(const char* id, double angle, double gain);
     double get(std::string id);
+    double get(const char* id);
     void setangle();
 
     // Sets every target of one keyframe row.
@@ -54,6 +56,47 @@ public:
     std::map<std::string, double> cur_joint;
     std::map<std::string, double> new_joint;
     std::map<std::string, double> aim_joint;
+
+protected:
+    // While one is alive, for one decision step, set() and get() reach the
+    // robot's joints in the three maps without a search: nothing removes an
+    // entry in between but init(), which starts the step.
+    class CycleScope {
+    public:
+        explicit CycleScope(Tervalonlib& lib);
+        ~CycleScope();
+        CycleScope(const CycleScope&) = delete;
+        CycleScope& operator=(const CycleScope&) = delete;
+
+    private:
+        Tervalonlib& lib_;
+    };
+
+private:
+    // One hinge's entries in cur_joint, aim_joint and new_joint; null until
+    // first used in the step.
+    struct Entries {
+        double* cur;
+        double* aim;
+        double* next;
+    };
+    // The entries of a hinge joint during a step; null otherwise.
+    Entries* step_entries(const char* id, std::size_t length);
+    bool set_entries(Entries& e, const char* id, double angle, double gain);
+    // The rest of set(): the speed command into `out` from the current angle.
+    static bool command(double& out, double current, double angle, double gain);
+    // new_joint[id], made from a spare entry when there is one.
+    double& new_entry(const std::string& id);
+    std::map<std::string, double>::iterator new_entry_before(std::map<std::string, double>::iterator at,
+                                                             const std::string& id);
+    // Takes an entry out of new_joint, to be reused; the one after it.
+    std::map<std::string, double>::iterator drop_new_entry(std::map<std::string, double>::iterator at);
+
+    bool in_step_ = false;
+    Entries entries_[kHinges] = {};
+
+    // Last cycle's new_joint entries, reused so that a cycle allocates none.
+    std::vector<std::map<std::string, double>::node_type> spare_;
 };
 
 #endif

@@ -83,6 +83,7 @@ Tervalonaction::Tervalonaction(boost::shared_ptr<Worldmodel> world) : Tervalonli
 
 bool Tervalonaction::action()
 {
+    const CycleScope step(*this);
     init();
 
     if (check_standup()) {

@@ -1,9 +1,12 @@
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <locale>
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +60,32 @@ TEST(NumberFormatTest, MatchesClassicStreamDefaults)
         ref.imbue(std::locale::classic());
         ref << v;
         EXPECT_EQ(ref.str(), number(v)) << v;
+    }
+}
+
+// The fixed notation is worked out without the library: every rounding edge
+// of the six digits (ties, carries into the next power of ten, the bounds of
+// the notation) and the server's three-decimal values must read as the
+// library writes them.
+TEST(NumberFormatTest, AgreesWithTheLibraryAtEveryRoundingEdge)
+{
+    std::vector<double> values;
+    for (int e = -6; e <= 7; ++e) {
+        for (long n : {99999L, 100000L, 123456L, 500000L, 999994L, 999995L, 999999L}) {
+            for (double half : {0.0, 0.5}) {
+                double x = (n + half) * std::pow(10.0, e - 5);
+                for (int k = 0; k < 3; ++k) x = std::nextafter(x, 0.0);
+                for (int k = 0; k < 7; ++k, x = std::nextafter(x, 1e300)) values.push_back(x);
+            }
+        }
+    }
+    for (long k = -200000; k <= 200000; ++k) values.push_back(static_cast<double>(k) / 1000.0);
+    for (double v : values) {
+        for (double x : {v, -v}) {
+            char ref[64];
+            *std::to_chars(ref, ref + sizeof ref, x, std::chars_format::general, 6).ptr = '\0';
+            ASSERT_EQ(ref, number(x)) << std::hexfloat << x;
+        }
     }
 }
 
@@ -168,6 +197,41 @@ TEST(ActionhandlerTest, JointCommands)
     Actionhandler any;
     EXPECT_TRUE(any.joint("", 1));
     EXPECT_EQ("( 1)", any.get_commands());
+}
+
+// Names the robot has no effector for are kept apart from the hinges, yet go
+// out among them in the order of the names.
+TEST(ActionhandlerTest, OtherNamesAmongTheHinges)
+{
+    Actionhandler ah;
+    for (const char* n : {"\xc3\xa9", "z", "rle7", "rle1", "lae5", "lae1", "hj1", "he10", "he1", "he0", "a", "HE1"})
+        ah.joint(n, 1);
+    EXPECT_EQ("(HE1 1)(a 1)(he0 1)(he1 1)(he10 1)(hj1 1)(lae1 1)(lae5 1)(rle1 1)(rle7 1)(z 1)(\xc3\xa9 1)",
+              ah.get_commands());
+}
+
+struct HingeCase {
+    const char* name;
+    char kind;
+    int index;
+};
+
+TEST(ActionhandlerTest, HingeIndexOfEffectorAndJointNames)
+{
+    const HingeCase cases[] = {
+        {"he1", 'e', 0},   {"he2", 'e', 1},   {"lae1", 'e', 2},  {"lae4", 'e', 5},  {"lle1", 'e', 6},
+        {"lle6", 'e', 11}, {"rae1", 'e', 12}, {"rae4", 'e', 15}, {"rle1", 'e', 16}, {"rle6", 'e', 21},
+        {"hj2", 'j', 1},   {"laj3", 'j', 4},  {"rlj6", 'j', 21}, {"hj1", 'e', -1},  {"he1", 'j', -1},
+        {"he0", 'e', -1},  {"he3", 'e', -1},  {"lae0", 'e', -1}, {"lae5", 'e', -1}, {"lle7", 'e', -1},
+        {"rae5", 'e', -1}, {"xae1", 'e', -1}, {"lxe1", 'e', -1}, {"he1 ", 'e', -1}, {"lae10", 'e', -1},
+        {"", 'e', -1},     {"h", 'e', -1},    {"la", 'e', -1},
+    };
+    for (const HingeCase& c : cases) {
+        EXPECT_EQ(c.index, hinge_index(c.name, std::strlen(c.name), c.kind)) << c.name;
+        if (c.index >= 0 && c.kind == 'e') {
+            EXPECT_STREQ(c.name, kHingeEffectors[c.index]);
+        }
+    }
 }
 
 TEST(ActionhandlerTest, HingeEffectorsInByteOrder)

@@ -1,5 +1,6 @@
 #include <cmath>
 #include <limits>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -228,6 +229,64 @@ TEST_F(JointControl, ApplySetsEveryEntryOfARowInOrder)
     EXPECT_DOUBLE_EQ(-12.5, lib_.new_joint.at("rlj3"));
     EXPECT_DOUBLE_EQ(0.4, lib_.new_joint.at("llj3"));
     EXPECT_EQ(2u, lib_.new_joint.size());
+}
+
+// A decision step reaches the joints' entries without a search, and init()
+// keeps the commands of joints perceived again: the maps and the commands
+// must come out as they do without either, cycle after cycle.
+class StepLib : public Tervalonlib {
+public:
+    using Tervalonlib::Tervalonlib;
+    template <class F>
+    void step(F f)
+    {
+        const CycleScope scope(*this);
+        f(*this);
+    }
+};
+
+TEST(JointControlStep, SameMapsAndCommandsInsideAndOutsideAStep)
+{
+    const std::vector<std::map<std::string, double> > perceived = {
+        {{"hj1", 1}, {"raj1", 3}, {"rlj2", -4}, {"xx", 2}},
+        {{"hj1", 1.5}},
+        {{"a", 1}, {"hj1", 2}, {"laj2", 7}, {"raj1", 3.5}, {"rlj2", -4}, {"rlj6", 9}, {"zz", 1}},
+        {},
+        {{"hj2", 3}, {"rlj6", 8}},
+    };
+    auto cycle = [](Tervalonlib& lib) {
+        lib.clear();
+        lib.init();
+        lib.set("raj1", 10, 0.1);
+        lib.set(std::string("hj2"), -5, 0.2);
+        lib.get("llj6");
+        lib.set("bogus", 1, 1);
+        lib.set("raj1", lib.get(std::string("raj1")) + 20, 0.1);
+        lib.setangle();
+    };
+    boost::shared_ptr<Worldmodel> w1(new Worldmodel("Blue")), w2(new Worldmodel("Blue"));
+    StepLib inside(w1);
+    Tervalonlib outside(w2);
+    for (const auto& joints : perceived) {
+        w1->current_status().hj_ = joints;
+        w2->current_status().hj_ = joints;
+        inside.step(cycle);
+        cycle(outside);
+        EXPECT_EQ(outside.cur_joint, inside.cur_joint);
+        EXPECT_EQ(outside.aim_joint, inside.aim_joint);
+        EXPECT_EQ(outside.new_joint, inside.new_joint);
+        EXPECT_EQ(outside.get_commands(), inside.get_commands());
+    }
+}
+
+TEST_F(JointControl, InitKeepsTheCommandsOfThePerceivedJointsAlone)
+{
+    status().hj_ = {{"hj1", 1}, {"laj2", 2}, {"rlj6", 3}};
+    for (const char* name : {"a", "hj1", "llj1", "rlj6", "zz", "bogus"}) lib_.set(name, 5.0, 0.1);
+    cycle_start();
+    const std::map<std::string, double> want = {
+        {"hj1", (5.0 - 1) * Tervalonlib::HOLD_GAIN}, {"laj2", (0.0 - 2) * Tervalonlib::HOLD_GAIN}, {"rlj6", (5.0 - 3) * Tervalonlib::HOLD_GAIN}};
+    EXPECT_EQ(want, lib_.new_joint);
 }
 
 }  // namespace

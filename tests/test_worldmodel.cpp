@@ -368,6 +368,26 @@ TEST(Handlers, NumbersReadAsLexicalCastReadsThem)
     }
 }
 
+// Plain decimals up to 15 digits are read without the library; one digit
+// more, or any other form, takes the library's way. Both give what
+// lexical_cast gives, the sign of a zero included.
+TEST(Handlers, PlainDecimalsAtTheEdgeOfFifteenDigits)
+{
+    const char* texts[] = {"999999999999999",  "9999999999999999", "9007199254740993", "0.12345678901234",
+                           "0.123456789012345", "-12345678.9012345", "00000000000000.1", "0000000000000000.1",
+                           "-0.000",           "0",                "-0",               "0.000000000000001",
+                           "123.",             "-1.5e0",           "179.99999999999999"};
+    for (const char* text : texts) {
+        const double want = boost::lexical_cast<double>(text);
+        Worldmodel w("Blue");
+        w.parse(std::string("(HJ (n a) (ax ") + text + "))");
+        ASSERT_EQ(1u, w.current_status().hj_.count("a")) << text;
+        const double got = w.current_status().hj_.at("a");
+        EXPECT_EQ(want, got) << text;
+        EXPECT_EQ(std::signbit(want), std::signbit(got)) << text;
+    }
+}
+
 // ---------------------------------------------------------------- snapshot
 
 TEST(Status, DumpOfAnEmptySnapshotIsFiveLines)

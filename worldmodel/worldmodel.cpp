@@ -31,7 +31,19 @@ void Worldmodel::parse(const std::string& message)
     carry_estimates();
     frpzero();
     seen_player_count_ = 0;
-    Parser::parse(message);
+    {
+        // Set for the callbacks of this message alone, even if one throws.
+        struct ParseScope {
+            Worldmodel& w;
+            explicit ParseScope(Worldmodel& world) : w(world)
+            {
+                w.in_parse_ = true;
+                w.hj_last_ = w.current_status().hj_.end();
+            }
+            ~ParseScope() { w.in_parse_ = false; }
+        } scope(*this);
+        Parser::parse(message);
+    }
     TStatus& cur = current_status();
     if (generation_ == GEN_TODAY) {
         cur.today_ = true;

@@ -142,6 +142,10 @@ private:
     static const int kMaxSeenPlayers = 24;
     SeenPlayer seen_players_[kMaxSeenPlayers] = {};
     int seen_player_count_ = 0;
+    // While parse() runs: the joint entry the last joint perception stored
+    // (in the current slot, where nothing is removed meanwhile).
+    bool in_parse_ = false;
+    std::map<std::string, double>::iterator hj_last_;
 };
 
 Worldmodel::TVector3 polar2xyz(Worldmodel::TVector3 p);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 
@@ -21,12 +22,41 @@ typedef Parser::match_results::value_type Field;
 // would only inflate the teammate loop of the localisation.
 const int kMaxPlayerId = 99;
 
+// The server's numbers are plain decimals of a few digits ("-0.123"). With
+// at most 15 digits these make an exact integer, and one division by an
+// exact power of ten rounds it once: the correctly rounded value, which is
+// what from_chars gives too. False for any other form.
+bool plain_decimal(const char* p, const char* last, double& v)
+{
+    static const double kTen[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    std::uint64_t digits = 0;  // wraps harmlessly past 15 digits, which are refused
+    int count = 0;
+    int decimals = 0;
+    for (; p != last && *p >= '0' && *p <= '9'; ++p, ++count) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    if (count == 0) return false;
+    if (p != last) {
+        if (*p != '.') return false;
+        for (++p; p != last && *p >= '0' && *p <= '9'; ++p, ++decimals) {
+            digits = digits * 10 + static_cast<unsigned>(*p - '0');
+        }
+        if (decimals == 0 || p != last) return false;
+    }
+    if (count + decimals > 15) return false;
+    const double x = static_cast<double>(digits) / kTen[decimals];
+    v = negative ? -x : x;
+    return true;
+}
+
 double to_double(const char* first, const char* last)
 {
     if (first == last) {
         throw boost::bad_lexical_cast();
     }
     double v = 0.0;
+    if (plain_decimal(first, last, v)) return v;
     // lexical_cast goes through a stream and costs more than the grammar
     // search itself; from_chars reads the plain decimal forms the server
     // sends to the same, correctly rounded value. Whatever it does not take
@@ -303,7 +333,20 @@ void Worldmodel::hj_callback(const match_results& m, int i)
 {
     try {
         const double ax = to_double(m[i + 2]);
-        current_status().hj_[key(m[i + 1])] = ax;
+        std::map<std::string, double>& hj = current_status().hj_;
+        const Field& name = m[i + 1];
+        // The server lists most joints in the order of their names: the entry
+        // after the last one stored is worth a look before a search.
+        if (in_parse_ && hj_last_ != hj.end()) {
+            const std::map<std::string, double>::iterator following = std::next(hj_last_);
+            if (following != hj.end() && equals(name, following->first)) {
+                following->second = ax;
+                hj_last_ = following;
+                return;
+            }
+        }
+        const std::map<std::string, double>::iterator at = hj.insert_or_assign(key(name), ax).first;
+        if (in_parse_) hj_last_ = at;
     } catch (const boost::bad_lexical_cast&) {
     }
 }
