@@ -6,26 +6,30 @@
 
 namespace {
 
-// The hinge joints of the robot model and the effector each is commanded by.
+// The hinge joints of the robot models and the effector each is commanded by.
+// The first 22 are on every robot type; the toe joints only on the types that
+// have toes (type 4 of today's server), known by the server reporting them.
 struct JointEffector {
     const char* joint;
     const char* effector;
+    bool every_type;
 };
 
 const JointEffector kJointTable[] = {
-    {"hj1", "he1"},   {"hj2", "he2"},
-    {"raj1", "rae1"}, {"raj2", "rae2"}, {"raj3", "rae3"}, {"raj4", "rae4"},
-    {"laj1", "lae1"}, {"laj2", "lae2"}, {"laj3", "lae3"}, {"laj4", "lae4"},
-    {"rlj1", "rle1"}, {"rlj2", "rle2"}, {"rlj3", "rle3"},
-    {"rlj4", "rle4"}, {"rlj5", "rle5"}, {"rlj6", "rle6"},
-    {"llj1", "lle1"}, {"llj2", "lle2"}, {"llj3", "lle3"},
-    {"llj4", "lle4"}, {"llj5", "lle5"}, {"llj6", "lle6"},
+    {"hj1", "he1", true},   {"hj2", "he2", true},
+    {"raj1", "rae1", true}, {"raj2", "rae2", true}, {"raj3", "rae3", true}, {"raj4", "rae4", true},
+    {"laj1", "lae1", true}, {"laj2", "lae2", true}, {"laj3", "lae3", true}, {"laj4", "lae4", true},
+    {"rlj1", "rle1", true}, {"rlj2", "rle2", true}, {"rlj3", "rle3", true},
+    {"rlj4", "rle4", true}, {"rlj5", "rle5", true}, {"rlj6", "rle6", true},
+    {"llj1", "lle1", true}, {"llj2", "lle2", true}, {"llj3", "lle3", true},
+    {"llj4", "lle4", true}, {"llj5", "lle5", true}, {"llj6", "lle6", true},
+    {"rlj7", "rle7", false}, {"llj7", "lle7", false},
 };
 
-const char* effector_of(const std::string& joint)
+const JointEffector* joint_entry(const std::string& joint)
 {
     for (const JointEffector& e : kJointTable) {
-        if (joint == e.joint) return e.effector;
+        if (joint == e.joint) return &e;
     }
     return nullptr;
 }
@@ -78,13 +82,16 @@ double Tervalonlib::get(std::string id) { return cur_joint[id]; }
 
 void Tervalonlib::setangle()
 {
+    const std::map<std::string, double>& reported = world_->current_status().hj_;
     for (const auto& cmd : new_joint) {
-        const char* effector = effector_of(cmd.first);
-        if (effector == nullptr) {
+        const JointEffector* e = joint_entry(cmd.first);
+        // A joint this robot lacks is as wrong as a misspelt one: the server
+        // would drop the command.
+        if (e == nullptr || (!e->every_type && reported.find(cmd.first) == reported.end())) {
             std::cerr << "Error!! set_function" << std::endl;
             continue;
         }
-        joint(effector, cmd.second);
+        joint(e->effector, cmd.second);
     }
 }
 
