@@ -192,23 +192,6 @@ TEST_F(JointControl, UnknownJointNameIsReportedAndSkipped)
     EXPECT_EQ("(rle1 1)", lib_.get_commands());
 }
 
-// A robot with toes reports two joints more; each goes out under its
-// effector, in key order among the others, and a motion may drive it too.
-TEST_F(JointControl, ToeJointsOfARobotThatReportsThem)
-{
-    for (const auto& j : kWireOrder) status().hj_[j.first] = 0.0;
-    status().hj_["llj7"] = 4.0;
-    status().hj_["rlj7"] = -2.0;
-    cycle_start();
-    lib_.set("rlj7", 8.0, 0.1);
-    testing::internal::CaptureStderr();
-    lib_.setangle();
-    EXPECT_EQ("", testing::internal::GetCapturedStderr());
-    const std::string text = lib_.get_commands();
-    EXPECT_NE(std::string::npos, text.find("(lle6 0)(lle7 -0.2)(rae1 0)")) << text;
-    EXPECT_EQ(text.size() - std::string("(rle7 1)").size(), text.find("(rle7 1)")) << text;
-}
-
 TEST_F(JointControl, UniversalJointIsSplitIntoTwoHinges)
 {
     lib_.aim_joint["lae2"] = 10.0;
