@@ -24,16 +24,41 @@ void PrintHelp()
     std::cout << " --help      prints this message." << std::endl;
     std::cout << " --host=IP   IP of the server." << std::endl;
     std::cout << " --team=NAME NAME of the team." << std::endl;
+    std::cout << " --type=K    robot type K, 0 to 4: rsg/agent/nao/nao_hetero.rsg K instead of nao.rsg." << std::endl;
     std::cout << "\n";
 }
 
-void ReadOptions(int argc, char** argv)
+namespace {
+
+// "--type=K" with K a single digit of a robot type, nothing before or after.
+bool read_robot_type(const char* arg, int& robot_type)
+{
+    if (std::strncmp(arg, "--type=", 7) != 0) return false;
+    const char* k = arg + 7;
+    if (k[0] < '0' || k[0] >= '0' + SoccerbotBehavior::kRobotTypes || k[1] != '\0') return false;
+    robot_type = k[0] - '0';
+    return true;
+}
+
+}  // namespace
+
+void ReadOptions(int argc, char** argv, int& robot_type)
 {
     for (int i = 0; i < argc; ++i) {
         const char* arg = argv[i];
         if (std::strcmp(arg, "--help") == 0) {
             PrintHelp();
             std::exit(0);
+        }
+        // Anything else that starts like the option (say "--types=..." meant
+        // for the team script) is an error too, rather than a silent standard robot.
+        if (std::strncmp(arg, "--type", 6) == 0) {
+            if (!read_robot_type(arg, robot_type)) {
+                std::cerr << "travonelquist-base: bad robot type in '" << arg
+                          << "': the option is --type=K with K one of 0, 1, 2, 3, 4" << std::endl;
+                std::exit(1);
+            }
+            continue;
         }
         std::string* setting = nullptr;
         if (std::strncmp(arg, "--host", 6) == 0) {
@@ -85,7 +110,8 @@ void publish_agent(const boost::shared_ptr<Agent>& agent)
 int main(int argc, char** argv)
 {
     std::signal(SIGINT, handler);
-    ReadOptions(argc, argv);
+    int robot_type = SoccerbotBehavior::kStandardRobot;
+    ReadOptions(argc, argv, robot_type);
 
     boost::shared_ptr<Worldmodel> world;
     boost::shared_ptr<Tervalonaction> decision;
@@ -93,7 +119,7 @@ int main(int argc, char** argv)
     try {
         world.reset(new Worldmodel(gTeam));
         decision.reset(new Tervalonaction(world));
-        behavior.reset(new SoccerbotBehavior(world, decision));
+        behavior.reset(new SoccerbotBehavior(world, decision, robot_type));
         publish_agent(boost::shared_ptr<Agent>(new Agent(behavior, gHost, gPort)));
         a->run();
     } catch (const rcss::net::BindErr& e) {

@@ -3,13 +3,19 @@
 #include <iostream>
 
 SoccerbotBehavior::SoccerbotBehavior(boost::shared_ptr<Worldmodel> world,
-                                     boost::shared_ptr<Actionhandler> ach)
-    : init_(false), parser_(world), world_(world), ach_(ach) {}
+                                     boost::shared_ptr<Actionhandler> ach, int robot_type)
+    : init_(false), robot_type_(robot_type), parser_(world), world_(world), ach_(ach) {}
+
+std::string SoccerbotBehavior::robot_model(int robot_type)
+{
+    if (robot_type < 0 || robot_type >= kRobotTypes) return "rsg/agent/nao/nao.rsg";
+    return "rsg/agent/nao/nao_hetero.rsg " + std::to_string(robot_type);
+}
 
 std::string SoccerbotBehavior::init()
 {
     ach_->clear();
-    ach_->scene("rsg/agent/nao/nao.rsg");
+    ach_->scene(robot_model(robot_type_));
     return ach_->get_commands();
 }
 

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
@@ -104,9 +105,106 @@ private:
     int saved_err_ = -1;
 };
 
+// Eleven a side on today's server, as the left goalkeeper sees it in play: a
+// type-4 robot (two toe joints more, toe pressure too) on its line, with the
+// other 21 robots at their formation places, every one in its view cone.
+// Vision comes every third message, as the server sends it, or (the heaviest
+// case) in every message.
+const int kTwentyTwo = 22;
+const int kTwentyTwoAllVision = 23;
+
+std::vector<std::string> twenty_two(int vision_every)
+{
+    static const char* const joints[] = {"hj1",  "hj2",  "raj1", "raj2", "raj3", "raj4", "laj1", "laj2",
+                                         "laj3", "laj4", "rlj1", "rlj2", "rlj3", "rlj4", "rlj5", "rlj6",
+                                         "llj1", "llj2", "llj3", "llj4", "llj5", "llj6", "llj7", "rlj7"};
+    // Formation places on the 12 x 8 m field, numbers 1-11; today's is 2.5 times that.
+    static const double places[11][2] = {{-5.5, 0.0},  {-0.17, -0.04}, {-2.2, -1.5}, {-2.2, 1.5},
+                                         {-4.2, -1.2}, {-4.2, 1.2},    {-0.8, 2.6},  {-0.8, -2.6},
+                                         {-3.0, 0.0},  {-3.9, -2.9},   {-3.9, 2.9}};
+    struct Part {
+        const char* name;
+        double dx, dy, z;
+    };
+    static const Part parts[] = {{"head", 0.0, 0.0, 0.5},
+                                 {"rlowerarm", 0.0, -0.1, 0.25},
+                                 {"llowerarm", 0.0, 0.1, 0.25},
+                                 {"rfoot", 0.05, -0.05, 0.02},
+                                 {"lfoot", 0.05, 0.05, 0.02}};
+    // The landmarks in view: the far corner flags and goal posts.
+    static const char* const mark_names[4] = {"F2R", "F1R", "G2R", "G1R"};
+    static const double marks[4][3] = {{15.0, -10.0, 0.0}, {15.0, 10.0, 0.0}, {15.0, -1.05, 0.8}, {15.0, 1.05, 0.8}};
+    std::vector<std::string> out;
+    for (int k = 0; k < 100; ++k) {
+        const double t = 30.0 + 0.02 * k;
+        // The camera: half a metre up on the goal line, swaying a little.
+        const double cx = -14.5, cy = 0.01 * (k % 5), cz = 0.5, heading = 2.0 * ((k % 9) - 4);
+        std::ostringstream m;
+        m.setf(std::ios::fixed);
+        m.precision(3);
+        auto pol = [&](double x, double y, double z) {
+            const double dx = x - cx, dy = y - cy, dz = z - cz;
+            const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
+            m << "(pol " << d << " " << std::atan2(dy, dx) * 180.0 / M_PI - heading << " "
+              << std::asin(dz / d) * 180.0 / M_PI << ")";
+        };
+        m << "(time (now " << t << "))(GS " << (k == 0 ? "(unum 1) (team left) " : "") << "(sl 0) (sr 0) (t "
+          << t - 20.0 << ") (pm PlayOn) (k left) (ti () ()))"
+          << "(GYR (n torso) (rt 0.012 -0.340 0.051))(ACC (n torso) (a 0.010 0.120 9.790))"
+          << "(HJ (n hj1) (ax 0.000))(HJ (n hj2) (ax -0.120))";
+        if (k % vision_every == 0) {
+            m << "(See";
+            for (int i = 0; i < 4; ++i) {
+                m << " (" << mark_names[i] << " ";
+                pol(marks[i][0], marks[i][1], marks[i][2]);
+                m << ")";
+            }
+            m << " (B ";
+            pol(0.01 * k, 0.0, 0.042);
+            m << ")";
+            for (int team = 0; team < 2; ++team) {
+                for (int n = 1; n <= 11; ++n) {
+                    if (team == 0 && n == 1) continue;  // that is us
+                    const double sign = team == 0 ? 1.0 : -1.0;
+                    const double x = sign * 2.5 * places[n - 1][0], y = sign * 2.5 * places[n - 1][1];
+                    m << " (P (team " << (team == 0 ? "MERLO-Skyline" : "Rivals") << ") (id " << n << ")";
+                    for (const Part& p : parts) {
+                        m << " (" << p.name << " ";
+                        pol(x + sign * p.dx, y + sign * p.dy, p.z);
+                        m << ")";
+                    }
+                    m << ")";
+                }
+            }
+            m << ")";
+        }
+        for (int j = 2; j < 24; ++j)
+            m << "(HJ (n " << joints[j] << ") (ax " << (j % 2 ? 1 : -1) * (10.0 + j + 0.1 * (k % 7)) << "))";
+        m << "(FRP (n lf) (c 0.012 -0.020 -0.015) (f -0.110 0.330 22.650))"
+          << "(FRP (n rf) (c -0.010 0.018 -0.015) (f 0.090 -0.280 21.870))"
+          << "(FRP (n lf1) (c 0.010 0.005 -0.010) (f 0.010 0.020 1.250))"
+          << "(FRP (n rf1) (c -0.010 0.005 -0.010) (f -0.010 0.020 1.190))";
+        out.push_back(m.str());
+    }
+    return out;
+}
+
 const int kMessageSets = messagesets::kCount;
-const std::vector<std::string>& messages(int which) { return messagesets::messages(which); }
-const char* label(int which) { return messagesets::label(which); }
+
+const std::vector<std::string>& messages(int which)
+{
+    static const std::vector<std::string> crowd = twenty_two(3), crowd_seen = twenty_two(1);
+    if (which == kTwentyTwo) return crowd;
+    if (which == kTwentyTwoAllVision) return crowd_seen;
+    return messagesets::messages(which);
+}
+
+const char* label(int which)
+{
+    if (which == kTwentyTwo) return "today's server, 22 robots, all in view, vision every third message";
+    if (which == kTwentyTwoAllVision) return "today's server, 22 robots, all in view, vision every message";
+    return messagesets::label(which);
+}
 
 struct Agent {
     boost::shared_ptr<Worldmodel> world{new Worldmodel("MERLO-Skyline")};
@@ -271,6 +369,7 @@ void BM_Memory100kCycles(benchmark::State& state)
 BENCHMARK(BM_Cycle)->DenseRange(0, kMessageSets - 1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CycleOutputToDevNull)->DenseRange(0, kMessageSets - 1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GrammarSearch)->DenseRange(0, kMessageSets - 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Cycle)->Arg(kTwentyTwo)->Arg(kTwentyTwoAllVision)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Memory100kCycles)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -30,6 +30,15 @@ JointMap::iterator entry_from(JointMap& map, JointMap::iterator from, const std:
     return map.emplace_hint(from, name, 0.0);
 }
 
+// Toe joints: only the robot types that have toes (type 4 of today's server)
+// report them, and only those get a command for them.
+const char* toe_effector(const std::string& joint)
+{
+    if (joint == "llj7") return "lle7";
+    if (joint == "rlj7") return "rle7";
+    return nullptr;
+}
+
 }  // namespace
 
 Tervalonlib::Tervalonlib(boost::shared_ptr<Worldmodel> world) : Action(world) { spare_.reserve(kHinges); }
@@ -170,13 +179,21 @@ Tervalonlib::CycleScope::~CycleScope() { lib_.in_step_ = false; }
 
 void Tervalonlib::setangle()
 {
+    const std::map<std::string, double>& reported = world_->current_status().hj_;
     for (const auto& cmd : new_joint) {
         const int k = hinge_index(cmd.first.data(), cmd.first.size(), 'j');
-        if (k < 0) {
+        if (k >= 0) {
+            hinge(k, cmd.second);
+            continue;
+        }
+        const char* toe = toe_effector(cmd.first);
+        // A joint this robot lacks is as wrong as a misspelt one: the server
+        // would drop the command.
+        if (toe == nullptr || reported.find(cmd.first) == reported.end()) {
             std::cerr << "Error!! set_function" << std::endl;
             continue;
         }
-        hinge(k, cmd.second);
+        joint(toe, cmd.second);
     }
 }
 

@@ -33,35 +33,38 @@ struct Placement {
     SoccerPosition role;
 };
 
-// Formation by uniform number (index = number - 1), own goal at x = -6.
-// Numbers 1 to 3 are the original three-robot team; 4 to 11 fill the field
-// so that a full team does not stack on one spot.
+// Formation by uniform number (index = number - 1), own goal at x = -6, +y on
+// the left of a robot facing the opponent goal. Numbers 1 to 3 are the
+// original three-robot team. Eleven make a 4-3-3: a back four (5, 6 in the
+// centre, 10, 11 wide), midfielders 3, 4 and 9 holding, wingers 7 and 8 with
+// 2 in the centre. At the other team's kick-off the team drops back and 3
+// joins the defence; everybody but 2 keeps 2 m from the centre spot.
 const Placement kOffense[] = {
     {-5.5,   0.0,   0.0, GK},  // 1
     {-0.17, -0.036, 0.0, FW},  // 2  takes the kick-off
     {-2.2,  -1.5,   0.0, MF},  // 3
     {-2.2,   1.5,   0.0, MF},  // 4
-    {-4.0,  -1.5,   0.0, DF},  // 5
-    {-4.0,   1.5,   0.0, DF},  // 6
-    {-0.8,   2.0,   0.0, FW},  // 7
-    {-0.8,  -2.5,   0.0, FW},  // 8
+    {-4.2,  -1.2,   0.0, DF},  // 5
+    {-4.2,   1.2,   0.0, DF},  // 6
+    {-0.8,   2.6,   0.0, FW},  // 7
+    {-0.8,  -2.6,   0.0, FW},  // 8
     {-3.0,   0.0,   0.0, MF},  // 9
-    {-4.5,  -3.0,   0.0, DF},  // 10
-    {-4.5,   3.0,   0.0, DF},  // 11
+    {-3.9,  -2.9,   0.0, DF},  // 10
+    {-3.9,   2.9,   0.0, DF},  // 11
 };
 
 const Placement kDefense[] = {
     {-5.5,   0.0,   0.0, GK},  // 1
     {-2.5,  -0.5,   0.0, FW},  // 2
     {-3.0,   0.5,   0.0, DF},  // 3
-    {-2.0,  -2.0,   0.0, MF},  // 4
-    {-4.0,  -1.5,   0.0, DF},  // 5
-    {-4.0,   1.5,   0.0, DF},  // 6
-    {-1.5,   2.0,   0.0, FW},  // 7
-    {-1.5,  -3.0,   0.0, FW},  // 8
-    {-2.0,   3.0,   0.0, MF},  // 9
-    {-4.5,  -3.0,   0.0, DF},  // 10
-    {-4.5,   3.0,   0.0, DF},  // 11
+    {-3.0,  -2.0,   0.0, MF},  // 4
+    {-4.3,  -1.2,   0.0, DF},  // 5
+    {-4.3,   1.2,   0.0, DF},  // 6
+    {-1.8,   2.2,   0.0, FW},  // 7
+    {-1.8,  -2.4,   0.0, FW},  // 8
+    {-3.0,   2.5,   0.0, MF},  // 9
+    {-4.1,  -2.8,   0.0, DF},  // 10
+    {-4.1,   2.8,   0.0, DF},  // 11
 };
 
 const int kTeamSize = sizeof(kOffense) / sizeof(kOffense[0]);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -41,10 +42,11 @@ protected:
     Worldmodel::TStatus& status() { return world_->current_status(); }
 
     // Side and number arrive with the long game-state form.
-    void perceive(int number, const std::string& side, const std::string& play_mode)
+    // With scores, today's server (for the rest of the run).
+    void perceive(int number, const std::string& side, const std::string& play_mode, bool today = false)
     {
-        world_->parse("(GS (unum " + std::to_string(number) + ") (team " + side +
-                      ") (t 0.00) (pm " + play_mode + "))");
+        world_->parse("(GS (unum " + std::to_string(number) + ") (team " + side + (today ? ") (sl 0) (sr 0)" : ")") +
+                      " (t 0.00) (pm " + play_mode + "))");
         status().zax_ = V(0, 0, 1);
         act_.role_number_ = number;  // as if placed already: the role is the test's
     }
@@ -206,36 +208,49 @@ struct Spot {
     SoccerPosition role;
 };
 
+// On both fields: in the own half, on the field, apart, and the lines in order.
 TEST_F(Dispatcher, FullTeamSpreadsOverTheOwnHalfOnBothSides)
 {
-    for (const char* side : {"left", "right"}) {
-        for (const char* pm : {"BeforeKickOff", "Goal_Left"}) {
-            std::vector<Spot> spots;
-            for (int n = 1; n <= 11; ++n) {
-                perceive(n, side, pm);
-                act_.check_beam();
-                spots.push_back(Spot{n, act_.beam_x, act_.beam_y, act_.first_position});
-            }
-            int keepers = 0;
-            for (const Spot& s : spots) {
-                SCOPED_TRACE(std::string(side) + " " + pm + " #" + std::to_string(s.number));
-                EXPECT_GT(s.x, -6.0);
-                EXPECT_LT(s.x, 0.0);
-                EXPECT_LT(std::fabs(s.y), 4.0);
-                EXPECT_GE(s.role, FW);
-                EXPECT_LE(s.role, GK);  // nobody is placed as the runner
-                if (s.role == GK) ++keepers;
-                // Only the kick-off taker stands next to the centre spot.
-                if (s.number != 2) {
-                    EXPECT_GE(std::hypot(s.x, s.y), 2.0);
+    for (const bool today : {false, true}) {  // classic first: today's stays
+        const FieldGeometry& f = today ? today_field() : classic_field();
+        const double k = f.scale_x();
+        for (const char* side : {"left", "right"}) {
+            for (const char* pm : {"BeforeKickOff", "Goal_Left"}) {
+                std::vector<Spot> spots;
+                for (int n = 1; n <= 11; ++n) {
+                    perceive(n, side, pm, today);
+                    act_.check_beam();
+                    spots.push_back(Spot{n, act_.beam_x, act_.beam_y, act_.first_position});
                 }
-                for (const Spot& o : spots) {
-                    if (o.number <= s.number) continue;
-                    EXPECT_GE(std::hypot(s.x - o.x, s.y - o.y), 1.0) << "#" << o.number;
+                int keepers = 0, count[GK + 1] = {};
+                double sum[GK + 1] = {}, last_defender = -99.0, first_forward = 99.0;
+                for (const Spot& s : spots) {
+                    SCOPED_TRACE(std::string(side) + " " + pm + (today ? " today #" : " #") + std::to_string(s.number));
+                    EXPECT_GE(s.x, f.keeper_x());
+                    EXPECT_LT(s.x, 0.0);
+                    EXPECT_LT(std::fabs(s.y), f.half_width - 0.5 * k);
+                    ASSERT_GE(s.role, FW);
+                    ASSERT_LE(s.role, GK);  // nobody is placed as the runner
+                    if (s.role == GK) ++keepers;
+                    sum[s.role] += s.x;
+                    ++count[s.role];
+                    if (s.role == DF) last_defender = std::max(last_defender, s.x);
+                    if (s.role == FW) first_forward = std::min(first_forward, s.x);
+                    // Only the kick-off taker stands next to the centre spot.
+                    if (s.number != 2) {
+                        EXPECT_GE(std::hypot(s.x, s.y), 2.0 * k);
+                    }
+                    for (const Spot& o : spots) {
+                        if (o.number <= s.number) continue;
+                        EXPECT_GE(std::hypot(s.x - o.x, s.y - o.y), 1.0 * k) << "#" << o.number;
+                    }
                 }
+                EXPECT_EQ(1, keepers);
+                EXPECT_EQ(GK, spots[0].role);
+                EXPECT_LT(sum[DF] / count[DF], sum[MF] / count[MF]);
+                EXPECT_LT(sum[MF] / count[MF], sum[FW] / count[FW]);
+                EXPECT_LT(last_defender, first_forward);
             }
-            EXPECT_EQ(1, keepers);
-            EXPECT_EQ(GK, spots[0].role);
         }
     }
 }

@@ -29,6 +29,7 @@ const char* const USAGE =
     " --help      prints this message.\n"
     " --host=IP   IP of the server.\n"
     " --team=NAME NAME of the team.\n"
+    " --type=K    robot type K, 0 to 4: rsg/agent/nao/nao_hetero.rsg K instead of nao.rsg.\n"
     "\n";
 
 const char* const SCENE = "(scene rsg/agent/nao/nao.rsg)";

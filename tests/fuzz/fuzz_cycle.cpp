@@ -25,9 +25,11 @@ namespace {
 // to run several phases, yet quick per input.
 const int kMaxMessages = 200;
 
-const char* const kJoints[22] = {"he1",  "he2",  "lae1", "lae2", "lae3", "lae4", "rae1", "rae2",
-                                 "rae3", "rae4", "lle1", "lle2", "lle3", "lle4", "lle5", "lle6",
-                                 "rle1", "rle2", "rle3", "rle4", "rle5", "rle6"};
+// The 22 of every robot type, then the toes of a robot that reports them.
+const char* const kJoints[] = {"he1",  "he2",  "lae1", "lae2", "lae3", "lae4", "rae1", "rae2",
+                               "rae3", "rae4", "lle1", "lle2", "lle3", "lle4", "lle5", "lle6",
+                               "rle1", "rle2", "rle3", "rle4", "rle5", "rle6", "lle7", "rle7"};
+const unsigned kJointCount = sizeof(kJoints) / sizeof(kJoints[0]);
 
 class NullBuffer : public std::streambuf {
 protected:
@@ -106,7 +108,7 @@ bool command(const std::string& s, std::size_t& at, unsigned& joints_seen)
     } else if (literal(s, i, "(syn)")) {
     } else {
         bool known = false;
-        for (unsigned k = 0; k < 22 && !known; ++k) {
+        for (unsigned k = 0; k < kJointCount && !known; ++k) {
             std::size_t j = i;
             if (literal(s, j, "(") && literal(s, j, kJoints[k]) && literal(s, j, " ")) {
                 // The server would take both; the second would silently win.
