@@ -200,6 +200,12 @@ class Figures(unittest.TestCase):
         self.assertEqual((walk["pieces"], turn["pieces"]), (1, 1))
         self.assertIsNone(rg.motion_rates(cycles[:40], tr, "walk"), "under a second is no figure")
 
+    def test_pace_of_play(self):
+        for clock, want in ((((100.0, 5.0), (110.0, 7.5)), 0.25), (((100.0, 5.0), (100.5, 5.5)), None),
+                            (None, None)):
+            with self.subTest(clock=clock):
+                self.assertEqual(rg.pace(clock), want)
+
     def test_localisation_takes_the_camera_and_the_side(self):
         for side, flip in (("Left", 1.0), ("Right", -1.0)):
             with self.subTest(side):
