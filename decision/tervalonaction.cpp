@@ -93,20 +93,27 @@ bool Tervalonaction::action()
         action_state_ = 0;
         action_end_ = false;
     }
+    // Before anything chooses: a motion that ends here is replaced this cycle.
+    way_out();
 
     // An unfinished stand-up pre-empts everything else, placement included.
     if ((state == STANDUP_FORWARD && !action_end_) || standup_flag_) {
+        count_phase();
         standup_forward();
+        if (action_end_) forget_phase();
         setangle();
         return true;
     }
     if (state == STANDUP_BACK && !action_end_) {
+        count_phase();
         standup_back();
+        if (action_end_) forget_phase();
         setangle();
         return true;
     }
 
     if (check_beam()) {
+        forget_phase();
         setangle();
         return true;
     }
@@ -127,6 +134,7 @@ bool Tervalonaction::action()
         break;
     }
 
+    count_phase();
     switch (state) {
     case OVAREL: ovarel(0.2); break;
     case KICK_RIGHT: kick_right(); break;
@@ -144,6 +152,7 @@ bool Tervalonaction::action()
     case KICK_OFF: kick_off(); break;
     case STOP: stop(); break;
     }
+    if (action_end_) forget_phase();
 
     setangle();
     return true;

@@ -23,6 +23,18 @@ enum BehaviorState : int {
     STOP = 14
 };
 
+// A phase's way out: a phase of `motion` that has run `cycles` cycles without
+// its own exit going on goes to `next_phase` of `next_motion` instead, or ends
+// the motion (kEndMotion) so that the roles choose again. Every wait on the
+// body has one: the body may never do what a phase waits for.
+struct PhaseLimit {
+    BehaviorState motion;
+    int phase;
+    int cycles;
+    BehaviorState next_motion;
+    int next_phase;
+};
+
 // The robot's role.
 enum SoccerPosition : int { FW = 0, MF = 1, DF = 2, GK = 3, RUN = 4 };
 
@@ -66,6 +78,27 @@ public:
     void handup();
     // Head straight and level: the hand-up leaves it pitched otherwise.
     void level_head();
+
+    // Phases of the stand-ups beside the rows of their tables (forward 0-5,
+    // back 0-6).
+    static constexpr int kRestOver = 20;       // forward: no more waiting for rest
+    static constexpr int kRightSideSwing = 21;  // forward: lying on the right side
+    static constexpr int kRightSidePush = 22;
+    static constexpr int kLeftSideSwing = 23;   // forward: lying on the left side
+    static constexpr int kLeftSidePush = 24;
+    static constexpr int kQuickSit = 31;        // back: phase 2 again, faster
+
+    // The ways out, one row per phase with its own (decision/phase_limits.cpp);
+    // any other phase ends its motion after kGiveUpCycles.
+    static const PhaseLimit kPhaseLimits[];
+    static const int kPhaseLimitCount;
+    static constexpr int kEndMotion = -1;
+    static constexpr int kCyclesPerSecond = 50;
+    static constexpr int kGiveUpCycles = 10 * kCyclesPerSecond;
+    // The most cycles a phase of a motion runs before its way out.
+    static int phase_limit(BehaviorState motion, int phase);
+    // Cycles the running phase has run so far, this one included.
+    int phase_cycles() const { return counting_ ? phase_cycles_ : 0; }
 
     bool standup_flag_ = false;
     bool debug_flag_ = true;
@@ -113,6 +146,17 @@ public:
 private:
     bool beam_due(const void* rule);
     void adopt_role();
+    // A phase that has run its limit goes on by its way out.
+    void way_out();
+    // Counts the cycle of the phase about to run; after the step, forget_phase()
+    // once the motion has ended or did not run.
+    void count_phase();
+    void forget_phase() { counting_ = false; }
+
+    bool counting_ = false;
+    BehaviorState counted_state_ = OVAREL;
+    int counted_phase_ = 0;
+    int phase_cycles_ = 0;
 };
 
 #endif

@@ -15,7 +15,7 @@ bool torso_still(Worldmodel& world, double limit)
 }
 
 // Lying on a side: the up axis lies across the body. Neither stand-up works
-// from there, so the robot first rolls onto its front (the quicker and surer
+// from there, so the robot first tips onto its front (the quicker and surer
 // of the two stand-ups).
 const double kSideX = 0.35;
 const double kFallenZ = 0.5;
@@ -25,17 +25,49 @@ bool on_side(const Worldmodel::TVector3& up)
     return up.v_[2] < kFallenZ && std::fabs(up.v_[0]) < kSideX && std::fabs(up.v_[1]) > 0.5;
 }
 
-// Roll phase of the forward stand-up, apart from its phases 0-5.
-const int kRollPhase = 10;
-// Legs drawn forward and arms reaching forward: the weight goes to the front
-// and the body tips onto it.
-const Keyframe kRoll = {
-    {"raj1",   0, 0.1},  {"laj1",   0, 0.1},  {"raj2",   0, 0.1},  {"laj2",   0, 0.1},
-    {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   0, 0.1},  {"laj4",   0, 0.1},
-    {"rlj1",   0, 0.1},  {"llj1",   0, 0.1},  {"rlj2",   0, 0.1},  {"llj2",   0, 0.1},
-    {"rlj3",  90, 0.1},  {"llj3",  90, 0.1},  {"rlj4", -60, 0.1},  {"llj4", -60, 0.1},
-    {"rlj5",   0, 0.1},  {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+// The side it lies on: the up axis points to the robot's left (+y) when it
+// lies on its right side.
+bool on_right_side(const Worldmodel::TVector3& up) { return up.v_[1] > 0.0; }
+
+// Lying on the front or the back, far enough over for its stand-up.
+const double kOverX = 0.8;
+
+// Off a side, phases 21-24 of the forward stand-up: the upper arm and leg
+// swing forward and tip the body towards its front; then they come back
+// down, out of the way, while the lower arm pushes the body on over. One row
+// per phase, lying on the right side (21, 22) and on the left (23, 24).
+const Keyframe kSideRoll[] = {
+    {   // 21: right side, swing
+        {"raj1", -90, 0.1},  {"laj1",   0, 0.3},  {"raj2",   0, 0.1},  {"laj2",   0, 0.1},
+        {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   0, 0.1},  {"laj4",   0, 0.1},
+        {"rlj1",   0, 0.1},  {"llj1",   0, 0.1},  {"rlj2",   0, 0.1},  {"llj2",   0, 0.1},
+        {"rlj3",   0, 0.1},  {"llj3",  90, 0.3},  {"rlj4",   0, 0.1},  {"llj4",   0, 0.1},
+        {"rlj5",   0, 0.1},  {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+    },
+    {   // 22: right side, push
+        {"raj1", -90, 0.1},  {"laj1", -90, 0.2},  {"raj2", -90, 0.2},  {"laj2",   0, 0.1},
+        {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   0, 0.1},  {"laj4",   0, 0.1},
+        {"rlj1",   0, 0.1},  {"llj1",   0, 0.1},  {"rlj2",   0, 0.1},  {"llj2",   0, 0.1},
+        {"rlj3",   0, 0.1},  {"llj3",   0, 0.2},  {"rlj4",   0, 0.1},  {"llj4",   0, 0.1},
+        {"rlj5",   0, 0.1},  {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+    },
+    {   // 23: left side, swing
+        {"raj1",   0, 0.3},  {"laj1", -90, 0.1},  {"raj2",   0, 0.1},  {"laj2",   0, 0.1},
+        {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   0, 0.1},  {"laj4",   0, 0.1},
+        {"rlj1",   0, 0.1},  {"llj1",   0, 0.1},  {"rlj2",   0, 0.1},  {"llj2",   0, 0.1},
+        {"rlj3",  90, 0.3},  {"llj3",   0, 0.1},  {"rlj4",   0, 0.1},  {"llj4",   0, 0.1},
+        {"rlj5",   0, 0.1},  {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+    },
+    {   // 24: left side, push
+        {"raj1", -90, 0.2},  {"laj1", -90, 0.1},  {"raj2",   0, 0.1},  {"laj2",  90, 0.2},
+        {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   0, 0.1},  {"laj4",   0, 0.1},
+        {"rlj1",   0, 0.1},  {"llj1",   0, 0.1},  {"rlj2",   0, 0.1},  {"llj2",   0, 0.1},
+        {"rlj3",   0, 0.2},  {"llj3",   0, 0.1},  {"rlj4",   0, 0.1},  {"llj4",   0, 0.1},
+        {"rlj5",   0, 0.1},  {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+    },
 };
+// The swing is over once the upper hip is: the push follows.
+const double kSwungHip = 85.0;
 
 }  // namespace
 
@@ -120,8 +152,23 @@ void Tervalonaction::standup_back()
         },
     };
     static const int kPhaseCount = sizeof(kPhases) / sizeof(kPhases[0]);
+    // Phase 2 once more with stiffer legs, when phase 2 stalls short of its
+    // hip target.
+    static const Keyframe kQuickSitRow = {
+        {"raj1",   0, 0.1},  {"laj1",   0, 0.1},  {"raj2",   0, 0.1},  {"laj2",   0, 0.1},
+        {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   0, 0.1},  {"laj4",   0, 0.1},
+        {"rlj1",   5, 0.02}, {"llj1",   0, 0.1},  {"rlj2",   0, 0.04}, {"llj2",   0, 0.3},
+        {"rlj3",  90, 0.02}, {"llj3",  90, 0.08}, {"rlj4",   0, 0.1},  {"llj4",   0, 0.08},
+        {"rlj5",   0, 0.1},  {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
+    };
 
     if (debug_flag_) std::cout << "standup_back() " << action_state_ << std::endl;
+    if (action_state_ == kQuickSit) {
+        apply(kQuickSitRow);
+        level_head();
+        if (get("llj3") > 89.0) action_state_ = 3;
+        return;
+    }
     if (action_state_ < 0 || action_state_ >= kPhaseCount) return;
 
     apply(kPhases[action_state_]);
@@ -205,17 +252,38 @@ void Tervalonaction::standup_forward()
 
     if (debug_flag_) std::cout << "standup_forward() " << action_state_ << std::endl;
     const Worldmodel::TVector3& up = world_->current_status().torso_up_;
-    if (action_state_ == kRollPhase) {
-        apply(kRoll);
+    // The first phase of the way up from where the body lies once at rest.
+    const int rise = !on_side(up) ? 1 : on_right_side(up) ? kRightSideSwing : kLeftSideSwing;
+    if (action_state_ >= kRightSideSwing && action_state_ <= kLeftSidePush) {
+        apply(kSideRoll[action_state_ - kRightSideSwing]);
         level_head();
-        // Over onto the front: stand up from there; onto the back: the back
-        // stand-up takes over.
-        if (!on_side(up)) {
-            if (up.v_[0] > 0.0 && up.v_[2] < kFallenZ) {
+        switch (action_state_) {
+        case kRightSideSwing:
+            if (get("llj3") > kSwungHip) action_state_ = kRightSidePush;
+            break;
+        case kLeftSideSwing:
+            if (get("rlj3") > kSwungHip) action_state_ = kLeftSidePush;
+            break;
+        default:
+            // Over on the front: its stand-up from rest; over on the back (the
+            // push went the wrong way): the back stand-up; up on its own: the
+            // same. A push that leaves the body on its side has its way out
+            // in the phase limits.
+            if (up.v_[0] > kOverX && up.v_[2] < kFallenZ) {
                 state = STANDUP_BACK;
+                action_state_ = 0;
+            } else if (up.v_[0] < -kOverX || up.v_[2] >= kFallenZ) {
+                action_state_ = 0;
             }
-            action_state_ = 0;
+            break;
         }
+        return;
+    }
+    if (action_state_ == kRestOver) {
+        // No rest came: the phase-0 pose once more, and on from where it lies.
+        apply(kPhases[0]);
+        level_head();
+        action_state_ = rise;
         return;
     }
     if (action_state_ < 0 || action_state_ >= kPhaseCount) return;
@@ -226,7 +294,7 @@ void Tervalonaction::standup_forward()
     switch (action_state_) {
     case 0:
         // Wait for the body to come to rest first (unless forced).
-        if (standup_flag_ || torso_still(*world_, 0.5)) action_state_ = on_side(up) ? kRollPhase : 1;
+        if (standup_flag_ || torso_still(*world_, 0.5)) action_state_ = rise;
         break;
     case 1:
         if (get("raj4") > 88.0) action_state_ = 2;

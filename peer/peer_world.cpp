@@ -126,6 +126,7 @@ void append_foot(std::string& out, const Robot& r, int i)
 void begin_lean(Robot& r, Upright during, double tilt_to, double roll_to, double now)
 {
     r.upright = during;
+    r.swung = false;
     r.tilt_from = r.tilt;
     r.tilt_to = tilt_to;
     r.roll_from = r.roll;
@@ -428,9 +429,14 @@ void update_tilt(Robot& r, double now)
     if (r.upright == Upright::lying) {
         const double rhip = r.angle.at("rlj3"), lhip = r.angle.at("llj3");
         if (on_a_side(r)) {
-            // No stand-up works from a side: drawing both legs forward rolls the
-            // robot onto its front, stretching them back onto its back.
-            if (rhip > 60.0 && lhip > 60.0)
+            // No stand-up works from a side. The upper leg swung forward past
+            // 60 degrees tips the robot towards its front, and the lower arm
+            // then pushed out past 60 degrees rolls it over onto it; both legs
+            // stretched back roll it onto its back.
+            const bool on_right = r.roll > 0.0;
+            const double lower_arm_out = on_right ? -r.angle.at("raj2") : r.angle.at("laj2");
+            if ((on_right ? lhip : rhip) > 60.0) r.swung = true;
+            if (r.swung && lower_arm_out > 60.0)
                 begin_lean(r, Upright::falling, 90.0, 0.0, now);
             else if (rhip < -30.0 && lhip < -30.0)
                 begin_lean(r, Upright::falling, -90.0, 0.0, now);

@@ -59,6 +59,8 @@ struct Robot {
     double roll_from = 0.0;
     double roll_to = 0.0;
     double roll_rate = 0.0;  // deg/s
+    // Lying on a side, the upper leg has been swung forward (see update_tilt).
+    bool swung = false;
 
     // Leg geometry of the previous cycle, for the walk model.
     bool have_legs = false;

@@ -208,25 +208,27 @@ TEST(PeerBall, TheFeetShoveTheBallOutAlongTheEdgeTheyMeetItWith)
 
 // ------------------------------------------------------------------ falls
 
-TEST(PeerFalls, FromASideOnlyDrawingOrStretchingBothLegsRollsTheRobotOver)
+TEST(PeerFalls, FromASideTheUpperLegSwungAndTheLowerArmPushedOrBothLegsStretchedRollTheRobotOver)
 {
     struct Case {
         FallWay way;
-        double rhip, lhip, knees;
+        double rhip, lhip, knees, arm;  // arm: the lower one's shoulder out
         Upright state;
         double tilt, roll;  // at the end
     };
     const Case cases[] = {
-        {FallWay::right, 60, 60, 0, Upright::lying, 0, 90},       // not yet past 60
-        {FallWay::right, 60.5, 60.5, 0, Upright::lying, 90, 0},   // onto the front
-        {FallWay::left, 61, 61, 0, Upright::lying, 90, 0},
-        {FallWay::right, 70, 10, 0, Upright::lying, 0, 90},       // both legs are needed
-        {FallWay::left, -30, -30, 0, Upright::lying, 0, -90},     // not yet past -30
-        {FallWay::right, -30.5, -30.5, 0, Upright::lying, -90, 0},  // onto the back
-        {FallWay::right, 0, 0, -110, Upright::lying, 0, 90},      // no stand-up from a side
-        {FallWay::left, 61, 61, -110, Upright::standing, 0, 0},   // rolled over, then up
-        {FallWay::back, 0, 0, -110, Upright::standing, 0, 0},
-        {FallWay::front, 0, 0, -100, Upright::lying, 90, 0},      // knees not yet past -100
+        {FallWay::right, 0, 60, 0, 70, Upright::lying, 0, 90},       // leg not yet past 60
+        {FallWay::right, 0, 60.5, 0, 60, Upright::lying, 0, 90},     // arm not yet past 60
+        {FallWay::right, 0, 60.5, 0, 60.5, Upright::lying, 90, 0},   // onto the front
+        {FallWay::left, 61, 0, 0, 61, Upright::lying, 90, 0},
+        {FallWay::left, 0, 61, 0, 61, Upright::lying, 0, -90},       // the lower leg
+        {FallWay::right, 70, 70, 0, 0, Upright::lying, 0, 90},       // both legs, no push
+        {FallWay::left, -30, -30, 0, 0, Upright::lying, 0, -90},     // not yet past -30
+        {FallWay::right, -30.5, -30.5, 0, 0, Upright::lying, -90, 0},  // onto the back
+        {FallWay::right, 0, 0, -110, 0, Upright::lying, 0, 90},      // no stand-up from a side
+        {FallWay::left, 61, 0, -110, 61, Upright::standing, 0, 0},   // rolled over, then up
+        {FallWay::back, 0, 0, -110, 0, Upright::standing, 0, 0},
+        {FallWay::front, 0, 0, -100, 0, Upright::lying, 90, 0},      // knees not yet past -100
     };
     for (const Case& c : cases) {
         Robot r;
@@ -236,8 +238,9 @@ TEST(PeerFalls, FromASideOnlyDrawingOrStretchingBothLegsRollsTheRobotOver)
         r.angle["rlj3"] = c.rhip;
         r.angle["llj3"] = c.lhip;
         r.angle["rlj4"] = r.angle["llj4"] = c.knees;
+        r.angle[c.way == FallWay::left ? "laj2" : "raj2"] = c.way == FallWay::left ? c.arm : -c.arm;
         for (double t : {0.5, 1.0, 1.1, 1.5}) update_tilt(r, t);
-        EXPECT_EQ(c.state, r.upright) << c.rhip << " " << c.lhip << " " << c.knees;
+        EXPECT_EQ(c.state, r.upright) << c.rhip << " " << c.lhip << " " << c.knees << " " << c.arm;
         EXPECT_DOUBLE_EQ(c.tilt, r.tilt);
         EXPECT_DOUBLE_EQ(c.roll, r.roll);
         EXPECT_NEAR(std::cos(std::max(std::fabs(c.tilt), std::fabs(c.roll)) * M_PI / 180), torso_axes(r).u[2], 1e-12);

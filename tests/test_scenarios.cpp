@@ -666,14 +666,18 @@ std::vector<std::string> back_phases()
     return forward_phases(phases);
 }
 
-// From a side: settle, roll onto the front, then the forward stand-up.
-const std::vector<std::string> kRollThenForward = forward_phases({"standup_forward() 0", "standup_forward() 10"});
+// From a side: settle, swing the upper leg and push with the lower arm onto
+// the front, then the forward stand-up.
+const std::vector<std::string> kOffLeftSide =
+    forward_phases({"standup_forward() 0", "standup_forward() 23", "standup_forward() 24"});
+const std::vector<std::string> kOffRightSide =
+    forward_phases({"standup_forward() 0", "standup_forward() 21", "standup_forward() 22"});
 
 INSTANTIATE_TEST_SUITE_P(Ways, KeeperFallTest,
                          ::testing::Values(KeeperFall{"127.0.0.195", "front", 600, forward_phases()},
                                            KeeperFall{"127.0.0.196", "back", 1200, back_phases()},
-                                           KeeperFall{"127.0.0.197", "left", 600, kRollThenForward},
-                                           KeeperFall{"127.0.0.198", "right", 600, kRollThenForward}));
+                                           KeeperFall{"127.0.0.197", "left", 600, kOffLeftSide},
+                                           KeeperFall{"127.0.0.198", "right", 600, kOffRightSide}));
 
 // -------------------------------------------------------------------- ending
 

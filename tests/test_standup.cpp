@@ -267,6 +267,8 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"P1Raj4Past", BACK, 1, {{"llj5", -43}, {"raj4", 88.01}}, kStill, 2},
         ExitCase{"P2At", BACK, 2, {{"llj3", 89.0}}, kStill, 2},
         ExitCase{"P2Past", BACK, 2, {{"llj3", 89.01}}, kStill, 3},
+        ExitCase{"QuickSitAt", BACK, 31, {{"llj3", 89.0}}, kStill, 31},
+        ExitCase{"QuickSitPast", BACK, 31, {{"llj3", 89.01}}, kStill, 3},
         ExitCase{"P3At", BACK, 3, {{"llj3", 89.3}}, kStill, 3},
         ExitCase{"P3PastPhaseTwoOnly", BACK, 3, {{"llj3", 89.2}}, kStill, 3},
         ExitCase{"P3Past", BACK, 3, {{"llj3", 89.31}}, kStill, 4},
@@ -441,42 +443,44 @@ TEST_F(Standup, WholeBackStandUpRunsToItsEnd)
 
 // ---- lying on a side --------------------------------------------------------
 
-// Neither stand-up works from a side: the forward stand-up first rolls the
-// robot over, legs drawn forward, and stands up from wherever it lands.
-TEST_F(Standup, FromASideTheForwardStandUpRollsOverFirst)
+// Neither stand-up works from a side: the forward stand-up first swings the
+// upper leg (and arm) forward and then pushes with the lower arm, and stands
+// up from wherever the body lands.
+TEST_F(Standup, FromASideSwingThenPushThenStandUpFromWhereItLands)
 {
     struct Case {
-        const char* what;
         int phase;
         V up;
-        int next_phase;
+        const char* joint;
+        double angle;
         BehaviorState next_state;
+        int next_phase;
     };
+    const V right(0.1, 0.98, 0.1), left(0.34, -0.93, 0.1);
     const Case cases[] = {
-        {"still, on the side: roll", 0, V(0.1, 0.98, 0.1), 10, STANDUP_FORWARD},
-        {"still, on the front: stand up", 0, V(-0.98, 0.1, 0.1), 1, STANDUP_FORWARD},
-        {"rolling, still on the side", 10, V(-0.34, 0.9, 0.2), 10, STANDUP_FORWARD},
-        {"rolled onto the front", 10, V(-0.36, 0.9, 0.2), 0, STANDUP_FORWARD},
-        {"rolled onto the back", 10, V(0.9, 0.3, 0.2), 0, STANDUP_BACK},
-        {"rolled and sitting up", 10, V(0.1, 0.6, 0.6), 0, STANDUP_FORWARD},
+        {0, right, "llj3", 0, STANDUP_FORWARD, 21},        {0, left, "llj3", 0, STANDUP_FORWARD, 23},
+        {20, left, "llj3", 0, STANDUP_FORWARD, 23},        {20, V(-0.98, 0, 0.1), "llj3", 0, STANDUP_FORWARD, 1},
+        {21, right, "llj3", 85.0, STANDUP_FORWARD, 21},    {21, right, "llj3", 85.01, STANDUP_FORWARD, 22},
+        {23, left, "llj3", 90, STANDUP_FORWARD, 23},       {23, V(-0.9, -0.4, 0.1), "rlj3", 85.01, STANDUP_FORWARD, 24},
+        {22, V(-0.8, 0.55, 0.1), "llj3", 0, STANDUP_FORWARD, 22}, {22, V(-0.81, 0.55, 0.1), "llj3", 0, STANDUP_FORWARD, 0},
+        {24, V(0.81, -0.55, 0.4999), "llj3", 0, STANDUP_BACK, 0}, {24, V(0.85, -0.6, 0.5), "llj3", 0, STANDUP_FORWARD, 0},
+        {22, V(kNaN, kNaN, kNaN), "llj3", 0, STANDUP_FORWARD, 22},
     };
+    act_.debug_flag_ = false;
+    status().gyr_["torso"] = V(0, 0, 0);
     for (const Case& c : cases) {
         status().torso_up_ = c.up;
-        status().gyr_["torso"] = V(0, 0, 0);
+        act_.cur_joint.clear();
+        act_.cur_joint[c.joint] = c.angle;
         act_.state = STANDUP_FORWARD;
-        act_.action_end_ = false;
         act_.action_state_ = c.phase;
-        act_.clear();
-        testing::internal::CaptureStdout();
+        act_.action_end_ = false;
         act_.standup_forward();
-        testing::internal::GetCapturedStdout();
-        EXPECT_EQ(c.next_phase, act_.action_state_) << c.what;
-        EXPECT_EQ(c.next_state, act_.state) << c.what;
-        EXPECT_FALSE(act_.action_end_) << c.what;
-        if (c.phase == 10) {
-            EXPECT_EQ(90.0, act_.aim_joint.at("rlj3")) << c.what;
-            EXPECT_EQ(90.0, act_.aim_joint.at("llj3")) << c.what;
-            EXPECT_EQ(0.0, act_.aim_joint.at("hj2")) << c.what;
+        EXPECT_EQ(c.next_phase, act_.action_state_) << c.phase << " " << c.angle;
+        EXPECT_EQ(c.next_state, act_.state) << c.phase;
+        EXPECT_FALSE(act_.action_end_);
+        if (c.phase > 20) {
+            EXPECT_EQ(c.phase % 2 ? 90.0 : 0.0, act_.aim_joint.at(c.phase < 23 ? "llj3" : "rlj3"));  // upper leg
         }
     }
 }

@@ -4,6 +4,7 @@
 """
 
 import argparse
+import gzip
 import os
 import subprocess
 import sys
@@ -63,9 +64,14 @@ class Replay(unittest.TestCase):
                 f.write(message(1.0) + "\n" + "x" * 16381 + "\n")
             empty = os.path.join(d, "empty.txt")
             open(empty, "w").close()
+            whole = gzip.compress(((message(1.0) + "\n") * 50).encode())
+            cut = os.path.join(d, "cut.txt.gz")
+            with open(cut, "wb") as f:
+                f.write(whole[:len(whole) // 2])
             cases = [("missing", os.path.join(d, "nope.txt"), "cannot read"),
                      ("empty", empty, "holds no perceptions"),
-                     ("line over the agent's limit", long_line, ":2: a payload of 16381 bytes")]
+                     ("line over the agent's limit", long_line, ":2: a payload of 16381 bytes"),
+                     ("compressed file cut off", cut, "cannot read")]
             for name, path, text in cases:
                 with self.subTest(name):
                     r = subprocess.run([REPLAY, path, "--host=" + ARGS.host], capture_output=True,

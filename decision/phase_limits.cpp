@@ -1,0 +1,82 @@
+#include "decision/tervalonaction.h"
+
+#include <climits>
+
+namespace {
+
+constexpr int seconds(double s) { return static_cast<int>(s * Tervalonaction::kCyclesPerSecond + 0.5); }
+
+}  // namespace
+
+// Measured on the real server, both configurations: forward phases 1-5 and
+// the side phases finish well within their limits. Rest (forward phase 0)
+// often never comes on today's server, and a back phase creeps up on its last
+// few degrees for seconds: their limits cut that wait short, which the
+// motion does without.
+const PhaseLimit Tervalonaction::kPhaseLimits[] = {
+    // Forward stand-up. A body that never comes to rest stands up (or tips
+    // off its side) anyway; a joint held back by the ground goes on to the
+    // next pose, which often frees it.
+    {STANDUP_FORWARD, 0, seconds(0.6), STANDUP_FORWARD, kRestOver},
+    {STANDUP_FORWARD, 1, seconds(3.0), STANDUP_FORWARD, 2},
+    {STANDUP_FORWARD, 2, seconds(3.0), STANDUP_FORWARD, 3},
+    {STANDUP_FORWARD, 3, seconds(3.0), STANDUP_FORWARD, 4},
+    {STANDUP_FORWARD, 4, seconds(3.0), STANDUP_FORWARD, 5},
+    // Up but not still: the motion ends, and a body still down is seen
+    // fallen again and starts over.
+    {STANDUP_FORWARD, 5, seconds(3.0), STANDUP_FORWARD, kEndMotion},
+    // A swing that never gets the leg over pushes anyway; a push that leaves
+    // the body on its side starts over from rest.
+    {STANDUP_FORWARD, kRightSideSwing, seconds(2.0), STANDUP_FORWARD, kRightSidePush},
+    {STANDUP_FORWARD, kRightSidePush, seconds(2.0), STANDUP_FORWARD, 0},
+    {STANDUP_FORWARD, kLeftSideSwing, seconds(2.0), STANDUP_FORWARD, kLeftSidePush},
+    {STANDUP_FORWARD, kLeftSidePush, seconds(2.0), STANDUP_FORWARD, 0},
+    // Back stand-up. Phase 2 stalls with the hip short of its target: its
+    // pose again with stiffer legs, which gets the hip there.
+    {STANDUP_BACK, 0, seconds(0.8), STANDUP_BACK, 1},
+    {STANDUP_BACK, 1, seconds(0.8), STANDUP_BACK, 2},
+    {STANDUP_BACK, 2, seconds(0.6), STANDUP_BACK, kQuickSit},
+    {STANDUP_BACK, kQuickSit, seconds(1.0), STANDUP_BACK, 3},
+    {STANDUP_BACK, 3, seconds(1.0), STANDUP_BACK, 4},
+    {STANDUP_BACK, 4, seconds(0.8), STANDUP_BACK, 5},
+    {STANDUP_BACK, 5, seconds(1.0), STANDUP_BACK, 6},
+};
+
+const int Tervalonaction::kPhaseLimitCount = sizeof(kPhaseLimits) / sizeof(kPhaseLimits[0]);
+
+int Tervalonaction::phase_limit(BehaviorState motion, int phase)
+{
+    for (const PhaseLimit& l : kPhaseLimits)
+        if (l.motion == motion && l.phase == phase) return l.cycles;
+    return kGiveUpCycles;
+}
+
+void Tervalonaction::way_out()
+{
+    if (!counting_ || counted_state_ != state || counted_phase_ != action_state_) return;
+    if (phase_cycles_ < phase_limit(state, action_state_)) return;
+    forget_phase();
+    for (const PhaseLimit& l : kPhaseLimits) {
+        if (l.motion != state || l.phase != action_state_) continue;
+        if (l.next_phase != kEndMotion) {
+            state = l.next_motion;
+            action_state_ = l.next_phase;
+            return;
+        }
+        break;
+    }
+    action_state_ = 0;
+    action_end_ = true;
+}
+
+void Tervalonaction::count_phase()
+{
+    if (counting_ && counted_state_ == state && counted_phase_ == action_state_) {
+        if (phase_cycles_ < INT_MAX) ++phase_cycles_;
+        return;
+    }
+    counting_ = true;
+    counted_state_ = state;
+    counted_phase_ = action_state_;
+    phase_cycles_ = 1;
+}
