@@ -42,13 +42,21 @@ const PhaseLimit Tervalonaction::kPhaseLimits[] = {
     {STANDUP_BACK, 5, seconds(1.0), STANDUP_BACK, 6},
 };
 
-const int Tervalonaction::kPhaseLimitCount = sizeof(kPhaseLimits) / sizeof(kPhaseLimits[0]);
+namespace {
+
+const PhaseLimit* limit_row(BehaviorState motion, int phase)
+{
+    for (const PhaseLimit& l : Tervalonaction::kPhaseLimits)
+        if (l.motion == motion && l.phase == phase) return &l;
+    return nullptr;
+}
+
+}  // namespace
 
 int Tervalonaction::phase_limit(BehaviorState motion, int phase)
 {
-    for (const PhaseLimit& l : kPhaseLimits)
-        if (l.motion == motion && l.phase == phase) return l.cycles;
-    return kGiveUpCycles;
+    const PhaseLimit* l = limit_row(motion, phase);
+    return l ? l->cycles : kGiveUpCycles;
 }
 
 void Tervalonaction::way_out()
@@ -56,14 +64,11 @@ void Tervalonaction::way_out()
     if (!counting_ || counted_state_ != state || counted_phase_ != action_state_) return;
     if (phase_cycles_ < phase_limit(state, action_state_)) return;
     forget_phase();
-    for (const PhaseLimit& l : kPhaseLimits) {
-        if (l.motion != state || l.phase != action_state_) continue;
-        if (l.next_phase != kEndMotion) {
-            state = l.next_motion;
-            action_state_ = l.next_phase;
-            return;
-        }
-        break;
+    const PhaseLimit* l = limit_row(state, action_state_);
+    if (l && l->next_phase != kEndMotion) {
+        state = l->next_motion;
+        action_state_ = l->next_phase;
+        return;
     }
     action_state_ = 0;
     action_end_ = true;

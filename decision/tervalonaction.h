@@ -91,7 +91,6 @@ public:
     // The ways out, one row per phase with its own (decision/phase_limits.cpp);
     // any other phase ends its motion after kGiveUpCycles.
     static const PhaseLimit kPhaseLimits[];
-    static const int kPhaseLimitCount;
     static constexpr int kEndMotion = -1;
     static constexpr int kCyclesPerSecond = 50;
     static constexpr int kGiveUpCycles = 10 * kCyclesPerSecond;
