@@ -484,3 +484,69 @@ TEST_F(Standup, FromASideSwingThenPushThenStandUpFromWhereItLands)
         }
     }
 }
+
+// ---- ways out ---------------------------------------------------------------
+
+// A phase held by a body that never quite does what it waits for (its exit
+// joint at the threshold) goes on at its limit, to the cycle.
+TEST_F(Standup, EveryWayOutFiresExactlyAtItsLimit)
+{
+    const int kEnd = Tervalonaction::kEndMotion;
+    const V front(-0.95, 0, 0.1), back(0.95, 0, 0.1), up(0, 0, 1), shaking(5, 5, 5);
+    struct Case {
+        BehaviorState motion;
+        int phase;
+        V up, gyro;
+        const char* joint;  // read at `angle`, the others at 0
+        double angle;
+        int cycles;
+        int next_phase;  // of the same motion; kEnd: the role chose another
+    };
+    const Case cases[] = {
+        {STANDUP_FORWARD, 0, front, shaking, "raj1", 0, 30, 20},
+        {STANDUP_FORWARD, 2, front, kStill, "raj2", -100, 150, 3},
+        {STANDUP_FORWARD, 5, up, shaking, "raj1", -90, 150, kEnd},
+        {STANDUP_FORWARD, 21, V(0, 0.98, 0.1), shaking, "llj3", 85, 100, 22},
+        {STANDUP_FORWARD, 24, V(0, -0.98, 0.1), shaking, "laj2", 90, 100, 0},
+        {STANDUP_BACK, 0, back, kStill, "llj3", -18, 40, 1},
+        {STANDUP_BACK, 2, back, kStill, "llj3", 89, 30, 31},
+        {STANDUP_BACK, 31, back, kStill, "llj3", 89, 50, 3},
+        {STANDUP_BACK, 5, back, kStill, "laj1", 85, 50, 6},
+        // Any other phase of any motion: ten seconds, then the role chooses.
+        {HANDUP, 1, up, kStill, "raj2", -65, 500, kEnd},
+        {WALK, 0, up, kStill, "rlj5", 19, 500, 0},
+    };
+    status().gs_pm_ = "PlayOn";
+    for (const Case& c : cases) {
+        status().torso_up_ = c.up;
+        status().gyr_["torso"] = c.gyro;
+        status().hj_.clear();
+        for (const char* j : {"raj1", "raj2", "raj4", "rlj3", "llj3", "rlj5", "llj5", "laj1", "rlj2", "llj4"})
+            status().hj_[j] = 0;
+        status().hj_[c.joint] = c.angle;
+        Tervalonaction act(world_);  // a fresh count for each case
+        act.state = c.motion;
+        act.action_state_ = c.phase;
+        act.action_end_ = false;
+        std::string out;
+        for (int k = 1; k <= c.cycles + 1; ++k) {
+            act.clear();
+            testing::internal::CaptureStdout();
+            act.action();
+            out = testing::internal::GetCapturedStdout();
+            if (k > c.cycles) break;
+            ASSERT_EQ(c.motion, act.state) << c.phase << " cycle " << k;
+            ASSERT_EQ(c.phase, act.action_state_) << c.motion << "/" << c.phase << " cycle " << k;
+            ASSERT_EQ(k, act.phase_cycles());
+        }
+        const std::string name = c.motion == STANDUP_BACK ? "standup_back() " : "standup_forward() ";
+        if (c.next_phase == kEnd) {
+            EXPECT_NE(c.motion, act.state) << c.phase;
+        } else if (c.motion == STANDUP_BACK || c.motion == STANDUP_FORWARD) {
+            EXPECT_NE(std::string::npos, out.find(name + std::to_string(c.next_phase) + "\n")) << out;
+        } else {
+            EXPECT_EQ(1, act.phase_cycles());  // the role chose it afresh
+        }
+        EXPECT_FALSE(act.action_end_);
+    }
+}

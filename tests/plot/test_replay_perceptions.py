@@ -1,10 +1,13 @@
-"""scripts/replay-perceptions serves a perceptions file to the real agent.
+"""scripts/replay-perceptions serves a perceptions file to the real agent; the
+real server's messages to a robot lying on its side (tests/data/getup,
+recorded while an earlier build waited there for ever) through it.
 
     test_replay_perceptions.py --agent BIN --host 127.0.0.x
 """
 
 import argparse
 import gzip
+import itertools
 import os
 import subprocess
 import sys
@@ -14,6 +17,8 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPLAY = os.path.join(HERE, "..", "..", "scripts", "replay-perceptions")
 ARGS = None
+SWING_PUSH = {"left": ("standup_forward() 23", "standup_forward() 24"),
+              "right": ("standup_forward() 21", "standup_forward() 22")}
 
 
 def message(now):
@@ -56,6 +61,33 @@ class Replay(unittest.TestCase):
             self.assertEqual(len(sent), 1 + len(times))
             self.assertEqual(sent[0], "(scene rsg/agent/nao/nao.rsg)")
             self.assertTrue(sent[1].startswith("(init (unum 0)(teamname Alpha))"), sent[1])
+
+    def test_off_a_side_every_stand_up_phase_moves_on_within_10_s(self):
+        for config, side in itertools.product(("classic", "today"), ("left", "right")):
+            with self.subTest(config=config, side=side):
+                path = os.path.join(HERE, "..", "data", "getup", "%s-%s.txt.gz" % (config, side))
+                server = subprocess.Popen([REPLAY, path, "--host=" + ARGS.host], stderr=subprocess.PIPE, text=True)
+                server.stderr.readline()
+                agent = subprocess.run([ARGS.agent, "--host=" + ARGS.host], capture_output=True, text=True,
+                                       timeout=120)
+                rest = server.communicate(timeout=30)[1]
+                self.assertEqual((server.returncode, agent.returncode), (0, 0), rest)
+                cycles = []  # the stand-up trace of each cycle
+                for line in agent.stdout.splitlines():
+                    if line.startswith("(TIME): "):
+                        cycles.append("")
+                    elif line.startswith("standup_") and cycles:
+                        cycles[-1] = line
+                fell = next(k for k, m in enumerate(cycles) if m)
+                runs = [(m, len(list(g))) for m, g in itertools.groupby(cycles[fell:])]
+                self.assertEqual(runs[0][0], "standup_forward() 0")
+                self.assertTrue(all(m for m, _ in runs))
+                self.assertLessEqual(max(n for _, n in runs), 500, runs)
+                # Swing and push of this side come round again and again, the other side's never.
+                phases = [m for m, _ in runs]
+                for p in SWING_PUSH[side]:
+                    self.assertGreater(phases.count(p), 2)
+                self.assertFalse(set(phases) & set(SWING_PUSH["left" if side == "right" else "right"]))
 
     def test_bad_files_give_one_line(self):
         with tempfile.TemporaryDirectory() as d:
