@@ -44,7 +44,9 @@ enum SoccerPosition : int { FW = 0, MF = 1, DF = 2, GK = 3, RUN = 4 };
 // `action_end_` says it has finished; roles choose a new motion only then.
 class Tervalonaction : public Tervalonlib {
 public:
-    explicit Tervalonaction(boost::shared_ptr<Worldmodel> world);
+    // The standard robot, or one of the types of the heterogeneous model.
+    static constexpr int kStandardRobot = -1;
+    explicit Tervalonaction(boost::shared_ptr<Worldmodel> world, int robot_type = kStandardRobot);
 
     bool action() override;
 
@@ -152,6 +154,7 @@ private:
     void count_phase();
     void forget_phase() { counting_ = false; }
 
+    int robot_type_;
     bool counting_ = false;
     BehaviorState counted_state_ = OVAREL;
     int counted_phase_ = 0;
