@@ -98,6 +98,9 @@ public:
     static constexpr int kGiveUpCycles = 10 * kCyclesPerSecond;
     // The most cycles a phase of a motion runs before its way out.
     static int phase_limit(BehaviorState motion, int phase);
+    // The row a phase sets on this robot: its type's own where the table of
+    // the types (motions/type_rows.cpp) has one, else `standard`.
+    const Keyframe& phase_row(BehaviorState motion, int phase, const Keyframe& standard) const;
     // Cycles the running phase has run so far, this one included.
     int phase_cycles() const { return counting_ ? phase_cycles_ : 0; }
 
