@@ -40,6 +40,9 @@ bool read_robot_type(const char* arg, int& robot_type)
     return true;
 }
 
+static_assert(SoccerbotBehavior::kStandardRobot == Tervalonaction::kStandardRobot,
+              "the behaviour and the decision name the standard robot alike");
+
 }  // namespace
 
 void ReadOptions(int argc, char** argv, int& robot_type)
@@ -118,7 +121,7 @@ int main(int argc, char** argv)
     boost::shared_ptr<SoccerbotBehavior> behavior;
     try {
         world.reset(new Worldmodel(gTeam));
-        decision.reset(new Tervalonaction(world));
+        decision.reset(new Tervalonaction(world, robot_type));
         behavior.reset(new SoccerbotBehavior(world, decision, robot_type));
         publish_agent(boost::shared_ptr<Agent>(new Agent(behavior, gHost, gPort)));
         a->run();

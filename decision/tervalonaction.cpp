@@ -72,7 +72,8 @@ static_assert(sizeof(kOffense) == sizeof(kDefense), "one placement per number on
 
 }  // namespace
 
-Tervalonaction::Tervalonaction(boost::shared_ptr<Worldmodel> world) : Tervalonlib(world)
+Tervalonaction::Tervalonaction(boost::shared_ptr<Worldmodel> world, int robot_type)
+    : Tervalonlib(world), robot_type_(robot_type)
 {
     goto_xyz_ = TVector3(0.0, 0.0, 0.0);
     goto_pos_ = TVector3(0.0, 0.0, 0.0);

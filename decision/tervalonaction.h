@@ -44,7 +44,9 @@ enum SoccerPosition : int { FW = 0, MF = 1, DF = 2, GK = 3, RUN = 4 };
 // `action_end_` says it has finished; roles choose a new motion only then.
 class Tervalonaction : public Tervalonlib {
 public:
-    explicit Tervalonaction(boost::shared_ptr<Worldmodel> world);
+    // The standard robot, or one of the types of the heterogeneous model.
+    static constexpr int kStandardRobot = -1;
+    explicit Tervalonaction(boost::shared_ptr<Worldmodel> world, int robot_type = kStandardRobot);
 
     bool action() override;
 
@@ -96,6 +98,9 @@ public:
     static constexpr int kGiveUpCycles = 10 * kCyclesPerSecond;
     // The most cycles a phase of a motion runs before its way out.
     static int phase_limit(BehaviorState motion, int phase);
+    // The row a phase sets on this robot: its type's own where the table of
+    // the types (motions/type_rows.cpp) has one, else `standard`.
+    const Keyframe& phase_row(BehaviorState motion, int phase, const Keyframe& standard) const;
     // Cycles the running phase has run so far, this one included.
     int phase_cycles() const { return counting_ ? phase_cycles_ : 0; }
 
@@ -152,6 +157,7 @@ private:
     void count_phase();
     void forget_phase() { counting_ = false; }
 
+    int robot_type_;
     bool counting_ = false;
     BehaviorState counted_state_ = OVAREL;
     int counted_phase_ = 0;

@@ -164,14 +164,14 @@ void Tervalonaction::standup_back()
 
     if (debug_flag_) std::cout << "standup_back() " << action_state_ << std::endl;
     if (action_state_ == kQuickSit) {
-        apply(kQuickSitRow);
+        apply(phase_row(STANDUP_BACK, kQuickSit, kQuickSitRow));
         level_head();
         if (get("llj3") > 89.0) action_state_ = 3;
         return;
     }
     if (action_state_ < 0 || action_state_ >= kPhaseCount) return;
 
-    apply(kPhases[action_state_]);
+    apply(phase_row(STANDUP_BACK, action_state_, kPhases[action_state_]));
     level_head();
 
     // Each exit waits for a joint to pass a threshold a little short of its target.
@@ -255,7 +255,7 @@ void Tervalonaction::standup_forward()
     // The first phase of the way up from where the body lies once at rest.
     const int rise = !on_side(up) ? 1 : on_right_side(up) ? kRightSideSwing : kLeftSideSwing;
     if (action_state_ >= kRightSideSwing && action_state_ <= kLeftSidePush) {
-        apply(kSideRoll[action_state_ - kRightSideSwing]);
+        apply(phase_row(STANDUP_FORWARD, action_state_, kSideRoll[action_state_ - kRightSideSwing]));
         level_head();
         switch (action_state_) {
         case kRightSideSwing:
@@ -281,14 +281,14 @@ void Tervalonaction::standup_forward()
     }
     if (action_state_ == kRestOver) {
         // No rest came: the phase-0 pose once more, and on from where it lies.
-        apply(kPhases[0]);
+        apply(phase_row(STANDUP_FORWARD, 0, kPhases[0]));
         level_head();
         action_state_ = rise;
         return;
     }
     if (action_state_ < 0 || action_state_ >= kPhaseCount) return;
 
-    apply(kPhases[action_state_]);
+    apply(phase_row(STANDUP_FORWARD, action_state_, kPhases[action_state_]));
     level_head();
 
     switch (action_state_) {

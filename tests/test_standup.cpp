@@ -1,5 +1,6 @@
 #include <cmath>
 #include <limits>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -549,4 +550,26 @@ TEST_F(Standup, EveryWayOutFiresExactlyAtItsLimit)
         }
         EXPECT_FALSE(act.action_end_);
     }
+}
+
+// Every type sets the standard robot's targets in every stand-up phase, but
+// where the table of the types gives it rows of its own: type 1, back phase 5.
+TEST_F(Standup, EachTypeGetsItsOwnRowsAndOtherwiseTheStandardOnes)
+{
+    const std::map<std::string, AngleGain> type1_back5 = {{"laj1", {90, 0.1}}, {"llj3", {90, 0.05}}};
+    for (int type = -1; type <= 4; ++type)
+        for (BehaviorState motion : {STANDUP_BACK, STANDUP_FORWARD})
+            for (int phase : {0, 1, 2, 3, 4, 5, 6, 20, 21, 22, 23, 24, 31}) {
+                Tervalonaction standard(world_), typed(world_, type);
+                for (Tervalonaction* a : {&standard, &typed}) {
+                    a->debug_flag_ = false;
+                    a->action_state_ = phase;
+                    motion == STANDUP_BACK ? a->standup_back() : a->standup_forward();
+                }
+                std::map<std::string, double> aim = standard.aim_joint, speed = standard.new_joint;
+                if (type == 1 && motion == STANDUP_BACK && phase == 5)
+                    for (const auto& j : type1_back5) aim[j.first] = j.second.angle, speed[j.first] = j.second.angle * j.second.gain;
+                EXPECT_EQ(std::make_pair(aim, speed), std::make_pair(typed.aim_joint, typed.new_joint))
+                    << type << " " << motion << " " << phase;
+            }
 }
