@@ -152,6 +152,7 @@ bool Tervalonaction::action()
     case HANDUP: handup(); break;
     case KICK_OFF: kick_off(); break;
     case STOP: stop(); break;
+    case GAIT: gait(); break;
     }
     if (action_end_) forget_phase();
 

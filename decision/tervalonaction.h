@@ -20,7 +20,8 @@ enum BehaviorState : int {
     SIDESTEP = 11,
     HANDUP = 12,
     KICK_OFF = 13,
-    STOP = 14
+    STOP = 14,
+    GAIT = 15
 };
 
 // A phase's way out: a phase of `motion` that has run `cycles` cycles without
@@ -34,6 +35,38 @@ struct PhaseLimit {
     BehaviorState next_motion;
     int next_phase;
 };
+
+// The parametric gait's shape: one period steps the left leg, then the right.
+struct GaitShape {
+    int cycles;        // cycles per period
+    int lookahead;     // cycles the targets run ahead of the joints
+    double height;     // hip above ankle (m)
+    double lift;       // swing foot lift (m)
+    double step;       // step length (m)
+    double sway;       // sideways sway of the hips (m)
+    double lean;       // torso lean forward (deg)
+    double turn;       // most turn per period (deg)
+    double gain;       // joint gain
+};
+
+// Leg joint angles (deg) that put the ankle `forward` and `left` of the hip
+// and `height` below it, foot flat, torso leaning `lean` degrees forward.
+struct GaitAngles {
+    double roll = 0.0;   // lj2
+    double hip = 0.0;    // lj3
+    double knee = 0.0;   // lj4
+    double ankle = 0.0;  // lj5
+    double foot = 0.0;   // lj6
+};
+GaitAngles gait_leg_angles(double forward, double left, double height, double lean);
+
+// A foot's place at point `p` (0-1) of its own step: swinging forward in the
+// first half, on the ground and moving back under the body in the second.
+struct GaitFoot {
+    double forward = 0.0;  // m, from under the hip
+    double lift = 0.0;     // m
+};
+GaitFoot gait_foot_at(double p, double step, double lift);
 
 // The robot's role.
 enum SoccerPosition : int { FW = 0, MF = 1, DF = 2, GK = 3, RUN = 4 };
@@ -66,6 +99,10 @@ public:
     void ovarel(double gain);
     void stop();
     void walk();
+    // Parametric walk: steps towards goto_pos_, turning on the spot when the
+    // target lies far to a side; a period of steps per motion.
+    void gait();
+    static const GaitShape& gait_shape();
     void tune_walk();
     void ballwalk();
     void back_walk();
@@ -146,6 +183,15 @@ public:
     // The number whose role `position` holds; a number learned outside
     // placement still gets its role from the formation.
     int role_number_ = 0;
+
+    // The gait's period in progress: its step, sway, lift and turn, and how many
+    // periods have run since it started.
+    double gait_step_ = 0.0;
+    double gait_sway_ = 0.0;
+    double gait_lift_ = 0.0;
+    double gait_turn_ = 0.0;
+    int gait_periods_ = 0;
+    double gait_time_ = 0.0;
 
 private:
     bool beam_due(const void* rule);

@@ -14,8 +14,6 @@ const double kAheadAngle = 35.0;   // ball this straight ahead: keep own y
 const double kSetBack = 0.5;       // how far behind the ball to go back to
 const double kCloseBall = 0.5;     // ball this close: walk straight at it
 const double kBehindBall = 0.3;    // aim point behind the ball on the line of fire
-const double kBallTurn = 15.0;     // turn towards the ball beyond this bearing
-const double kPointTurn = 20.0;    // turn towards a target point beyond this bearing
 
 }  // namespace
 
@@ -28,7 +26,6 @@ void Tervalonaction::fw()
     // sees the ball at its feet closer than about half a metre.
     const TVector3 ground = vec3_goto_pos(ball);
 
-    bool aim_at_ball = false;
     if (me.v_[0] > ball.v_[0]) {
         aim_behind_ball(kSetBack);
     } else if (ground.v_[0] > kCloseBall) {
@@ -36,21 +33,12 @@ void Tervalonaction::fw()
         goto_pos_ = vec3_goto_pos(goto_xyz_);
     } else {
         goto_pos_ = ground;
-        aim_at_ball = true;
     }
 
     if (!action_end_) return;
-
-    if (aim_at_ball) {
-        if (std::fabs(ground.v_[1]) > kBallTurn) {
-            bturn_flag_ = true;
-            state = TURN;
-        } else {
-            state = WALK;
-        }
-    } else {
-        state = std::fabs(goto_pos_.v_[1]) > kPointTurn ? TURN : WALK;
-    }
+    // The gait steps and turns at once, towards goto_pos_ as it is at the
+    // start of each of its periods.
+    state = GAIT;
     action_end_ = false;
 }
 

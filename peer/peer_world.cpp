@@ -25,6 +25,10 @@ const double LIFT_SPEED = 1.0;  // rad/s of knee bending that lifts a foot
 // no step at all (a stance settling).
 const double SHUFFLE_DEPTH = 24.0;
 const double MIN_STEP_DEPTH = 5.0;
+// A step that raised the foot this much (m) above the other one cleared the
+// ground however little its knee bent: the parametric gait lifts the ankle
+// with hip, knee and ankle together.
+const double CLEAR_RISE = 0.02;
 // The body moves a little further than the legs' geometry says (push-off):
 // a straight walk makes 0.25 m/s and the back walk 0.09 m/s, as on the real robot.
 const double STRIDE_GAIN = 1.3;
@@ -301,13 +305,14 @@ void integrate_joints(Robot& r)
 void move_by_legs(Robot& r)
 {
     static const char* const prefix[2] = {"rl", "ll"};
-    double fx[2], fy[2], yaw[2], knee[2];
+    double fx[2], fy[2], fz[2], yaw[2], knee[2];
     for (int i = 0; i < 2; ++i) {
         const std::string p = prefix[i];
         const double hip = r.angle.at(p + "j3") * DEG;
         knee[i] = r.angle.at(p + "j4");
         fx[i] = THIGH * std::sin(hip) + SHIN * std::sin(hip + knee[i] * DEG);
         fy[i] = (THIGH + SHIN) * std::sin(r.angle.at(p + "j2") * DEG);
+        fz[i] = THIGH * std::cos(hip) + SHIN * std::cos(hip + knee[i] * DEG);
         yaw[i] = r.angle.at(p + "j1");
     }
     // A foot leaves the ground when its knee is bent quickly while the other's
@@ -319,6 +324,7 @@ void move_by_legs(Robot& r)
         planted[0] = planted[1] = true;
         for (int i = 0; i < 2; ++i) {
             r.step_depth[i] = 0.0;
+            r.step_rise[i] = 0.0;
             r.shuffling[i] = false;
         }
     }
@@ -338,9 +344,12 @@ void move_by_legs(Robot& r)
         const double deeper = knee[1 - i] - knee[i];
         if (deeper > 0.0) {
             r.step_depth[i] = std::max(r.step_depth[i], deeper);
+            r.step_rise[i] = std::max(r.step_rise[i], fz[1 - i] - fz[i]);
         } else if (r.step_depth[i] > 0.0) {
-            if (r.step_depth[i] >= MIN_STEP_DEPTH) r.shuffling[i] = r.step_depth[i] < SHUFFLE_DEPTH;
+            if (r.step_depth[i] >= MIN_STEP_DEPTH)
+                r.shuffling[i] = r.step_depth[i] < SHUFFLE_DEPTH && !(r.step_rise[i] >= CLEAR_RISE);
             r.step_depth[i] = 0.0;
+            r.step_rise[i] = 0.0;
         }
     }
     r.last_step = 0.0;

@@ -73,6 +73,7 @@ struct Robot {
     // at most, in the step under way (degrees), and whether the last step of
     // that leg was too shallow to lift its foot clear of the ground.
     double step_depth[2] = {0.0, 0.0};
+    double step_rise[2] = {0.0, 0.0};
     bool shuffling[2] = {false, false};
 
     Robot();

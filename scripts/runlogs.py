@@ -23,6 +23,8 @@ class Failure(Exception):
 # timeline and the figures call it.
 MOTION_LINES = (
     ("walk()", "walk"),
+    ("gait() walk", "gait walk"),
+    ("gait() turn", "gait turn"),
     ("turn()", "turn"),
     ("sidestep()", "sidestep"),
     ("back_walk()", "back walk"),

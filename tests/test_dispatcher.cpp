@@ -426,6 +426,6 @@ TEST_P(HoldOnly, CommandsAreTheHoldCommands)
     EXPECT_EQ(GetParam(), static_cast<int>(act_.state));
 }
 
-INSTANTIATE_TEST_SUITE_P(States, HoldOnly, ::testing::Values(static_cast<int>(MIN_BACK), 15, -1, 1000));
+INSTANTIATE_TEST_SUITE_P(States, HoldOnly, ::testing::Values(static_cast<int>(MIN_BACK), 16, -1, 1000));
 
 }  // namespace

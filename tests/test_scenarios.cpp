@@ -111,7 +111,7 @@ bool is_motion_line(const std::string& line)
     static const char* const heads[] = {"walk()",        "turn()",          "ovarel()",
                                         "sidestep()",    "handup()",        "back_walk()",
                                         "standup_back()", "standup_forward()", "tune_walk()",
-                                        "ballwalk()"};
+                                        "ballwalk()",    "gait()"};
     for (const char* h : heads)
         if (starts_with(line, h)) return true;
     return false;
@@ -216,14 +216,14 @@ TEST_P(ForwardTest, BehindTheBallItStartsWalkingAndThePhasesAdvance)
                            std::string("--move=0.5:") + f.move, "--ball=0,0", "--cycles=200"});
     expect_orderly_end(g, f.addr);
     const std::vector<std::string> motions = motion_lines(g.out);
-    EXPECT_TRUE(starts_with(first_motion_after_placement(motions), "walk()"))
+    EXPECT_TRUE(starts_with(first_motion_after_placement(motions), "gait()"))
         << first_motion_after_placement(motions);
-    // The stance, then the four time-paced phases, in this order.
-    std::size_t at = 0;
-    for (int phase : {0, 1, 2, 3, 4, 1}) {
-        at = index_of(motions, "walk()  action_state_  == " + std::to_string(phase), at);
-        ASSERT_NE(std::string::npos, at) << "phase " << phase << " never reached";
-    }
+    // A settling period in place, then periods of steps, one cycle a line.
+    const std::size_t first = index_of(motions, "gait() turn 0", 0);
+    ASSERT_NE(std::string::npos, first);
+    const std::size_t walking = index_of(motions, "gait() walk 0", first);
+    ASSERT_NE(std::string::npos, walking) << "never stepped out";
+    EXPECT_EQ(walking + 19, index_of(motions, "gait() walk 19", walking));
     // The peer saw the robot move towards the ball.
     const std::vector<std::string> peer_lines = lines_of(g.peer_out);
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
@@ -275,7 +275,7 @@ TEST_P(FallTest, AFallLeadsToAStandUpThatRunsToItsEnd)
     std::size_t after = at;
     while (after < motions.size() && starts_with(motions[after], "standup_")) ++after;
     ASSERT_LT(after, motions.size()) << "the stand-up never ended";
-    EXPECT_TRUE(starts_with(motions[after], "walk()") || starts_with(motions[after], "turn()")) << motions[after];
+    EXPECT_TRUE(starts_with(motions[after], "gait()")) << motions[after];
     // No second fall is seen once the robot is up.
     for (std::size_t k = after; k < motions.size(); ++k)
         ASSERT_FALSE(starts_with(motions[k], "standup_")) << k << ": " << motions[k];

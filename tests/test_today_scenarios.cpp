@@ -195,7 +195,7 @@ TEST(TodayForward, BehindTheBallItWalksTowardsIt)
                         {"Alpha"});
     EXPECT_TRUE(in_lock_step(g, 500)) << g.peer_out;
     ASSERT_FALSE(g.agent_out.empty());
-    EXPECT_TRUE(has(g.agent_out[0], "walk()  action_state_  == 3")) << "no stride";
+    EXPECT_TRUE(has(g.agent_out[0], "gait() walk 10")) << "no step";
     ASSERT_FALSE(g.truth.empty());
     const std::vector<Seen> end = robots_of(g.truth.back());
     ASSERT_EQ(1u, end.size());

@@ -192,13 +192,13 @@ class Figures(unittest.TestCase):
             yaw = 0.0 if walking else 10.0 * (t - 3.0)
             cycles.append(self.cycle(t, (x, 0.0, 0.5), "walk" if walking else "turn"))
             tr.append((t, [x, 0.0, 0.35], 1.0, yaw, "PlayOn"))
-        walk = rg.motion_rates(cycles, tr, "walk")
-        turn = rg.motion_rates(cycles, tr, "turn")
+        walk = rg.motion_rates(cycles, tr, ("walk",))
+        turn = rg.motion_rates(cycles, tr, ("turn",))
         self.assertAlmostEqual(walk["speed"], 0.25, delta=0.01)
         self.assertAlmostEqual(turn["turn_rate"], 10.0, delta=0.5)
         self.assertAlmostEqual(turn["speed"], 0.0, places=6)
         self.assertEqual((walk["pieces"], turn["pieces"]), (1, 1))
-        self.assertIsNone(rg.motion_rates(cycles[:40], tr, "walk"), "under a second is no figure")
+        self.assertIsNone(rg.motion_rates(cycles[:40], tr, ("walk",)), "under a second is no figure")
 
     def test_pace_of_play(self):
         for clock, want in ((((100.0, 5.0), (110.0, 7.5)), 0.25), (((100.0, 5.0), (100.5, 5.5)), None),
