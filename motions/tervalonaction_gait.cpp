@@ -101,14 +101,16 @@ const GaitShape& Tervalonaction::gait_shape() { return kGait; }
 void Tervalonaction::gait()
 {
     const double now = world_->current_status().time_;
-    // A gait that did not run last cycle starts afresh, small.
-    if (!(now - gait_time_ <= 1.5 * kCycle) || action_state_ < 0 || action_state_ >= kGait.cycles) {
+    // A gait that did not run last cycle starts afresh, small. Without a
+    // time (NaN) the periods just go on.
+    const bool missed = std::isfinite(now) && !(now - gait_time_ <= 1.5 * kCycle);
+    if (missed || action_state_ < 0 || action_state_ >= kGait.cycles) {
         gait_periods_ = 0;
         gait_step_ = 0.0;
         gait_turn_ = 0.0;
         action_state_ = 0;
     }
-    gait_time_ = now;
+    if (std::isfinite(now)) gait_time_ = now;
 
     const double distance = goto_pos_.v_[0];
     const double bearing = goto_pos_.v_[1];

@@ -100,3 +100,18 @@ TEST(Gait, PeriodStepAndTurnFromTheTarget)
         EXPECT_EQ(c.right_yaws, yawed_right) << c.bearing;
     }
 }
+
+// Without a time the periods still run their course and end.
+TEST(Gait, PeriodsEndWithoutATime)
+{
+    Walker w;
+    w.t = std::numeric_limits<double>::quiet_NaN();
+    w.act->goto_pos_ = Worldmodel::TVector3(2.0, 0.0, 0.0);
+    int ends = 0;
+    for (int i = 0; i < 2 * Tervalonaction::gait_shape().cycles; ++i) {
+        w.act->action_end_ = false;
+        w.step();
+        ends += w.act->action_end_;
+    }
+    EXPECT_EQ(2, ends);
+}
