@@ -2,9 +2,8 @@
 // message sets: the replies, standard output and standard error each on their
 // own, and both streams into one file, which shows how their writes
 // interleave in a log of both. The expected digests were taken from the cycle
-// before it was made cheaper, those of the sets in which the forward plays
-// (Synthetic, Mixed) again when it took the parametric gait; any change in
-// them is one that the server or a reader of the log would see.
+// before it was made cheaper (Synthetic, Mixed: when the forward took the gait);
+// any change in them is one that the server or a reader of the log would see.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>

@@ -59,15 +59,11 @@ TRACE = {"walk()": "walk", "turn()": "turn", "sidestep()": "sidestep", "back_wal
          "standup_forward()": "stand-up (front)"}
 
 
-def trace_name(line):
-    words = line.split(" ")
-    return "gait " + words[1] if words[0] == "gait()" and len(words) > 1 else TRACE.get(words[0])
-
-
 def expected_motions(cycles):
     seconds = {}
     for _, mode, trace in cycles:
-        names = [n for n in map(trace_name, trace) if n]
+        names = [n for n in ("gait " + t.split(" ")[1] if t.startswith("gait() ") else TRACE.get(t.split(" ")[0])
+                             for t in trace) if n]
         if names:
             name = names[-1]
         elif mode == "BeforeKickOff" and "ovarel()" in trace:
