@@ -60,14 +60,6 @@ struct GaitAngles {
 };
 GaitAngles gait_leg_angles(double forward, double left, double height, double lean);
 
-// A foot's place at point `p` (0-1) of its own step: swinging forward in the
-// first half, on the ground and moving back under the body in the second.
-struct GaitFoot {
-    double forward = 0.0;  // m, from under the hip
-    double lift = 0.0;     // m
-};
-GaitFoot gait_foot_at(double p, double step, double lift);
-
 // The robot's role.
 enum SoccerPosition : int { FW = 0, MF = 1, DF = 2, GK = 3, RUN = 4 };
 
@@ -184,11 +176,9 @@ public:
     // placement still gets its role from the formation.
     int role_number_ = 0;
 
-    // The gait's period in progress: its step, sway, lift and turn, and how many
-    // periods have run since it started.
+    // The gait's period in progress: its step and turn, and how many periods
+    // have run since it started.
     double gait_step_ = 0.0;
-    double gait_sway_ = 0.0;
-    double gait_lift_ = 0.0;
     double gait_turn_ = 0.0;
     int gait_periods_ = 0;
     double gait_time_ = 0.0;

@@ -56,6 +56,31 @@ struct Leg {
 const Leg kLeft = {"llj1", "llj2", "llj3", "llj4", "llj5", "llj6"};
 const Leg kRight = {"rlj1", "rlj2", "rlj3", "rlj4", "rlj5", "rlj6"};
 
+// A foot's place at point `p` (0-1) of its own step: swinging forward in the
+// first half, on the ground and moving back under the body in the second.
+struct GaitFoot {
+    double forward = 0.0;  // m, from under the hip
+    double lift = 0.0;     // m
+};
+
+GaitFoot foot_at(double p, double step, double lift)
+{
+    GaitFoot f;
+    p -= std::floor(p);
+    if (p < 0.5) {
+        // Swing: from behind to ahead, eased at both ends, lifted in between.
+        const double u = p / 0.5;
+        f.forward = -step / 2.0 + step * (1.0 - std::cos(kPi * u)) / 2.0;
+        f.lift = lift * std::sin(kPi * u);
+    } else {
+        // Support: the foot stays on the ground and the body passes over it.
+        const double u = (p - 0.5) / 0.5;
+        f.forward = step / 2.0 - step * u;
+        f.lift = 0.0;
+    }
+    return f;
+}
+
 }  // namespace
 
 GaitAngles gait_leg_angles(double forward, double left, double height, double lean)
@@ -76,24 +101,6 @@ GaitAngles gait_leg_angles(double forward, double left, double height, double le
     a.ankle = (bend - thigh) * kDeg;
     a.foot = -a.roll;
     return a;
-}
-
-GaitFoot gait_foot_at(double p, double step, double lift)
-{
-    GaitFoot f;
-    p -= std::floor(p);
-    if (p < 0.5) {
-        // Swing: from behind to ahead, eased at both ends, lifted in between.
-        const double u = p / 0.5;
-        f.forward = -step / 2.0 + step * (1.0 - std::cos(kPi * u)) / 2.0;
-        f.lift = lift * std::sin(kPi * u);
-    } else {
-        // Support: the foot stays on the ground and the body passes over it.
-        const double u = (p - 0.5) / 0.5;
-        f.forward = step / 2.0 - step * u;
-        f.lift = 0.0;
-    }
-    return f;
 }
 
 const GaitShape& Tervalonaction::gait_shape() { return kGait; }
@@ -117,15 +124,13 @@ void Tervalonaction::gait()
     // No target (NaN) turns nothing and steps on the spot.
     const bool turn_only = !(distance > kArrived) || std::fabs(bearing) >= kTurnOnSpot;
 
+    // The first period only settles into the stance.
+    const double ramp = std::min(1.0, static_cast<double>(gait_periods_) / kRampPeriods);
     if (action_state_ == 0) {
-        // The first period only settles into the stance.
-        const double ramp = std::min(1.0, static_cast<double>(gait_periods_) / kRampPeriods);
-        gait_lift_ = kGait.lift * ramp;
         // A step changes by little from one period to the next: the foot on
         // the ground would otherwise jerk the body.
         const double step = turn_only ? 0.0 : kGait.step * ramp;
         gait_step_ = std::max(gait_step_ - kStepChange, std::min(gait_step_ + kStepChange, step));
-        gait_sway_ = kGait.sway * ramp;
         const double turn = std::isnan(bearing) ? 0.0 : std::max(-kGait.turn, std::min(kGait.turn, bearing));
         gait_turn_ = std::max(gait_turn_ - kTurnChange, std::min(gait_turn_ + kTurnChange, turn * ramp));
     }
@@ -133,7 +138,7 @@ void Tervalonaction::gait()
         std::cout << "gait() " << (gait_step_ > 0.0 ? "walk " : "turn ") << action_state_ << '\n';
 
     const double phase = static_cast<double>(action_state_ + kGait.lookahead) / kGait.cycles;
-    const double sway = gait_sway_ * std::sin(2.0 * kPi * phase);
+    const double sway = kGait.sway * ramp * std::sin(2.0 * kPi * phase);
     const struct {
         const Leg& leg;
         double offset;   // where in the period its swing starts
@@ -141,7 +146,7 @@ void Tervalonaction::gait()
     } legs[] = {{kLeft, 0.0, 1.0}, {kRight, 0.5, -1.0}};
     for (const auto& l : legs) {
         const double p = phase - l.offset;
-        const GaitFoot f = gait_foot_at(p, gait_step_, gait_lift_);
+        const GaitFoot f = foot_at(p, gait_step_, kGait.lift * ramp);
         const GaitAngles a = gait_leg_angles(f.forward, sway, kGait.height - f.lift, kGait.lean);
         // The leg on the side of the turn opens its toe while it swings and
         // closes it while it carries the body round: lj1 turns and pitches
