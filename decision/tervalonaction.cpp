@@ -102,6 +102,7 @@ bool Tervalonaction::action()
         count_phase();
         standup_forward();
         if (action_end_) forget_phase();
+        look();
         setangle();
         return true;
     }
@@ -109,12 +110,14 @@ bool Tervalonaction::action()
         count_phase();
         standup_back();
         if (action_end_) forget_phase();
+        look();
         setangle();
         return true;
     }
 
     if (check_beam()) {
         forget_phase();
+        look();
         setangle();
         return true;
     }
@@ -156,6 +159,7 @@ bool Tervalonaction::action()
     }
     if (action_end_) forget_phase();
 
+    look();
     setangle();
     return true;
 }

@@ -183,6 +183,17 @@ public:
     int gait_periods_ = 0;
     double gait_time_ = 0.0;
 
+    // The head on a field seen through a narrow camera: it follows the ball
+    // while the ball is in view and sweeps side to side once it is lost.
+    // Runs after the motion step, every cycle.
+    void look();
+    bool head_is_free() const;
+    int ball_unseen_ = 0;       // cycles since the ball was last in view
+    int pose_age_ = 0;          // cycles since the landmarks last gave a pose
+    double head_yaw_ = 0.0;     // the head's aim (deg)
+    double head_pitch_ = 0.0;
+    bool scan_left_ = true;     // the sweep's way
+
 private:
     bool beam_due(const void* rule);
     void adopt_role();

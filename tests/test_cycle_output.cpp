@@ -2,7 +2,9 @@
 // message sets: the replies, standard output and standard error each on their
 // own, and both streams into one file, which shows how their writes
 // interleave in a log of both. The expected digests were taken from the cycle
-// before it was made cheaper (Synthetic, Mixed: when the forward took the gait);
+// before it was made cheaper (Synthetic, Mixed: when the forward took the gait;
+// today's sets and Mixed again: when the head began to follow the ball and the
+// place was filtered from fix to fix);
 // any change in them is one that the server or a reader of the log would see.
 #include <gtest/gtest.h>
 

@@ -149,8 +149,15 @@ void Worldmodel::localise_today(TStatus& s)
         polar[k] = it->second;
         seen |= 1u << k;
     }
-    if (seen) {
-        locate_from_landmarks(f, side_ == S_LEFT, polar, seen, hj1, hj2, s.torso_up_, s.position_, s.direction_);
+    TVector3 fix;
+    double heading = 0.0;
+    double sigma = 0.0;
+    if (seen && locate_from_landmarks(f, side_ == S_LEFT, polar, seen, hj1, hj2, s.torso_up_, fix, heading, &sigma)) {
+        s.fresh_ |= TStatus::FRESH_POSE;
+        pose_filter_.predict(s.time_);
+        // An outlier's heading is no better than its place.
+        if (pose_filter_.update(fix.v_[0], fix.v_[1], sigma)) s.direction_ = heading;
+        s.position_ = TVector3(pose_filter_.x(), pose_filter_.y(), fix.v_[2]);
     }
     if (s.fresh(TStatus::FRESH_BALL)) {
         const TVector3 b = seen_to_field(s.ball_, hj1, hj2, s.torso_up_, s.position_, s.direction_);

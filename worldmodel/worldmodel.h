@@ -8,6 +8,7 @@
 
 #include "perception/parser.h"
 #include "worldmodel/field.h"
+#include "worldmodel/pose_filter.h"
 
 enum SideID { S_ERROR = 0, S_LEFT = 1, S_RIGHT = 2, S_MAX = 3 };
 
@@ -75,6 +76,8 @@ public:
         static const unsigned FRESH_PLAYERS = 1u << 9;
         static const unsigned FRESH_VISION = 0x3FFu;
         static const unsigned FRESH_ACC = 1u << 10;
+        // Today's server: the landmarks of this message gave a pose.
+        static const unsigned FRESH_POSE = 1u << 11;
         // Snapshot of today's server: the dump shows its extra game state.
         bool today_ = false;
         bool fresh(unsigned bits) const { return (fresh_ & bits) != 0; }
@@ -142,6 +145,8 @@ private:
     static const int kMaxSeenPlayers = 24;
     SeenPlayer seen_players_[kMaxSeenPlayers] = {};
     int seen_player_count_ = 0;
+    // Today's server: the place from one landmark fix after another.
+    PoseFilter pose_filter_;
     // While parse() runs: the joint entry the last joint perception stored
     // (in the current slot, where nothing is removed meanwhile).
     bool in_parse_ = false;

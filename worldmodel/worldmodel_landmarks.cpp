@@ -215,7 +215,7 @@ bool explains(const Fit& f, int n)
 
 bool locate_from_landmarks(const FieldGeometry& field, bool left_side, const V polar[kLandmarkCount],
                            unsigned seen, double hj1, double hj2, const V& torso_up, V& position,
-                           double& direction)
+                           double& direction, double* sigma)
 {
     V up;
     if (!std::isfinite(hj1) || !std::isfinite(hj2) || !unit_up(torso_up, up)) return false;
@@ -281,6 +281,7 @@ bool locate_from_landmarks(const FieldGeometry& field, bool left_side, const V p
     }
     position = V(f.x, f.y, f.z);
     direction = heading;
+    if (sigma) *sigma = std::sqrt(f.var_pos / 2.0);
     return true;
 }
 

@@ -200,6 +200,29 @@ class Figures(unittest.TestCase):
         self.assertEqual((walk["pieces"], turn["pieces"]), (1, 1))
         self.assertIsNone(rg.motion_rates(cycles[:40], tr, ("walk",)), "under a second is no figure")
 
+    def test_ball_out_of_view(self):
+        # Seen every third cycle but in the gaps; a fall ends a gap uncounted.
+        for gaps, fall_at, want in ((((1.0, 1.5),), None, (1, 1, 0.5)),
+                                    (((1.0, 1.05),), None, (0, 0, None)),      # the camera's own rhythm
+                                    (((1.0, 4.5),), None, (1, 0, 3.5)),
+                                    (((1.0, 2.0), (3.0, 4.5)), None, (2, 2, 1.56)),
+                                    (((1.0, 3.0),), 2.0, (0, 0, None)),
+                                    (((1.0, 9.0),), None, (1, 0, 4.0))):      # still out at the end
+            with self.subTest(gaps=gaps, fall_at=fall_at):
+                cycles, tr = [], []
+                for i in range(251):
+                    t = round(0.02 * i, 2)
+                    c = self.cycle(t, (0.0, 0.0, 0.5), "gait walk")
+                    c.fresh_ball = i % 3 == 0 and not any(a < t < b for a, b in gaps)
+                    cycles.append(c)
+                    tr.append((t, [0.0, 0.0, 0.35], 0.2 if fall_at == t else 1.0, 0.0, "PlayOn"))
+                v = rg.ball_out_of_view(cycles, tr)
+                self.assertEqual((v["left_view"], v["back_within_3s"]), want[:2])
+                if want[2] is None:
+                    self.assertIsNone(v["longest"])
+                else:
+                    self.assertAlmostEqual(v["longest"], want[2], delta=0.07)
+
     def test_pace_of_play(self):
         for clock, want in ((((100.0, 5.0), (110.0, 7.5)), 0.25), (((100.0, 5.0), (100.5, 5.5)), None),
                             (None, None)):
