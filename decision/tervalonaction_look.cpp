@@ -25,6 +25,10 @@ const double kTrackRate = 6.0;
 // Vision comes every third cycle: a ball missing for this many cycles has
 // left the view.
 const int kLostAfter = 10;
+// For this long the ball is still where it was last seen: one behind the
+// robot, beyond the neck's reach, is looked for as far round as the neck
+// goes while the body turns to it.
+const int kRecall = 150;
 // A pose this many cycles old: glance at the landmarks even if the ball
 // leaves the view for it.
 const int kPoseStale = 50;
@@ -91,7 +95,7 @@ void Tervalonaction::look()
     const Worldmodel::TStatus& st = world_->current_status();
     if (st.fresh(Worldmodel::TStatus::FRESH_BALL)) {
         ball_unseen_ = 0;
-    } else if (ball_unseen_ < kLostAfter) {
+    } else if (ball_unseen_ < kRecall) {
         ++ball_unseen_;
     }
     if (st.fresh(Worldmodel::TStatus::FRESH_POSE)) {
@@ -140,6 +144,10 @@ void Tervalonaction::look()
         rate = kTrackRate;
         // A later sweep starts towards where the ball went.
         scan_left_ = bearing >= head_yaw_;
+    } else if (ball_unseen_ < kRecall && std::isfinite(ball.v_[0]) && std::fabs(bearing) > kPanLimit + kBallInView) {
+        yaw_goal = bearing > 0.0 ? kPanLimit : -kPanLimit;
+        pitch_goal = kScanPitch;
+        rate = kTrackRate;
     } else {
         // Side to side, turning at the ends.
         if (head_yaw_ >= kPanLimit - 0.5) scan_left_ = false;

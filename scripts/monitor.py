@@ -173,14 +173,16 @@ class Node:
 BALL_MESH = "models/soccerball.obj"
 # models/naobody.obj, or models/naobodyK.obj for a robot of type K
 BODY_MESH = "models/naobody"
+HEAD_MESH = "models/naohead"
 _DELTA_NODE = re.compile(r"\(nd\b[^()]*(?:\(SLT ([^)]*)\))?")
 
 
 class Robot:
-    __slots__ = ("torso", "team", "unum", "type")
+    __slots__ = ("torso", "head", "team", "unum", "type")
 
     def __init__(self, torso, team, unum, type_):
         self.torso = torso
+        self.head = None    # the head's transform: the camera sits at its centre
         self.team = team    # "Left", "Right" or None before its init
         self.unum = unum    # None before its init
         self.type = type_   # the robot type (0 the standard robot), where the scene says
@@ -256,6 +258,34 @@ class Scene:
                 if team is None or unum is None:
                     team = unum = None
                 self.robots.append(Robot(above[1], team, unum, type_))
+        self._find_heads()
+
+    def _ancestors(self, index):
+        out = []
+        p = self.nodes[index].parent
+        while p is not None:
+            out.append(p)
+            p = self.nodes[p].parent
+        return out
+
+    def _find_heads(self):
+        """Each head goes with the robot whose torso shares an ancestor with
+        it that no other robot's torso has."""
+        owner = {}
+        for k, r in enumerate(self.robots):
+            for a in self._ancestors(r.torso):
+                owner[a] = k if a not in owner else -1
+        for i, n in enumerate(self.nodes):
+            if n.mesh is None or not n.mesh.startswith(HEAD_MESH):
+                continue
+            above = self._transforms_above(i)
+            if not above:
+                continue
+            for a in self._ancestors(i):
+                k = owner.get(a)
+                if k is not None and k >= 0:
+                    self.robots[k].head = above[0]
+                    break
 
     def apply_delta(self, scene_text):
         """False when the delta does not fit the tree: a full frame is needed."""
@@ -369,6 +399,14 @@ class World:
             out.append((r.team, r.unum, pos, upz, yaw))
         return out
 
+    def heads(self):
+        """The head centre (the camera) of each robot of robots(), or None."""
+        out = []
+        for r in self.scene.robots:
+            m = self.scene.world(r.head) if r.head is not None else None
+            out.append([m[12], m[13], m[14]] if m else None)
+        return out
+
     def ball(self):
         if self.scene.ball is None:
             return None
@@ -378,14 +416,19 @@ class World:
     def truth(self):
         """One truth line's dict."""
         ball = self.ball() or [0.0, 0.0, 0.0]
+        agents = []
+        for (team, unum, pos, upz, yaw), head in zip(self.robots(), self.heads()):
+            a = {"team": team, "unum": unum, "pos": [round(v, 4) for v in pos], "upz": round(upz, 4),
+                 "yaw": round(yaw, 2)}
+            if head is not None:
+                a["head"] = [round(v, 4) for v in head]
+            agents.append(a)
         return {
             "t": round(self.time, 3),
             "pm": self.play_mode,
             "ball": [round(v, 4) for v in ball],
             "score": list(self.score),
-            "agents": [{"team": team, "unum": unum, "pos": [round(v, 4) for v in pos],
-                        "upz": round(upz, 4), "yaw": round(yaw, 2)}
-                       for team, unum, pos, upz, yaw in self.robots()],
+            "agents": agents,
         }
 
 

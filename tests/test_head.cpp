@@ -95,6 +95,8 @@ TEST(Head, SweepsForALostBallAndStaysWhereItIsNotFree)
     } cases[] = {
         {"ball lost: side to side", kLeftToday, GAIT, false, V(2, 0, 0), false, true},
         {"no ball place at all: the same", kLeftToday, GAIT, false, V(kNaN, kNaN, kNaN), true, true},
+        // Behind, out of the neck's reach: as far round as it goes, while the body turns.
+        {"lost behind on the left", kLeftToday, GAIT, false, V(-2, 0.3, 0), false, false},
         {"standing up", kLeftToday, STANDUP_FORWARD, false, V(2, 0, 0), false, false},
         {"placed", kLeftToday, GAIT, true, V(2, 0, 0), false, false},
         {"classic camera", kClassic, GAIT, false, V(2, 0, 0), false, false},
@@ -109,7 +111,10 @@ TEST(Head, SweepsForALostBallAndStaysWhereItIsNotFree)
         double lo, hi;
         // A whole sweep: 110 degrees one way, 220 back, 3 degrees a cycle.
         h.run(120, c.ball_fresh, true, lo, hi);
-        if (c.moves) {
+        if (c.ball.v_[0] < 0) {
+            EXPECT_EQ(110.0, h.act.head_yaw_) << c.what;
+            EXPECT_EQ(0.0, lo) << c.what;
+        } else if (c.moves) {
             EXPECT_EQ(110.0, hi) << c.what;
             EXPECT_EQ(-110.0, lo) << c.what;
             EXPECT_TRUE(std::isfinite(h.act.aim_joint["hj1"])) << c.what;

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "worldmodel/pose_filter.h"
+#include "worldmodel/worldmodel.h"
 
 namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -69,4 +71,48 @@ TEST(PoseFilter, BadTimeOrFixStartsAfreshOrIsIgnored)
     f.predict(9.0);  // a long gap likewise
     EXPECT_TRUE(f.update(4.0, 1.0, 0.05));
     EXPECT_EQ(4.0, f.x());
+}
+
+// The tilt the landmarks are seen with: the gyroscope turns it at once (a
+// sign wrong would tilt it the other way), the accelerometer alone gets
+// there in a few cycles, and one that has lost its way starts again.
+TEST(SteadyTilt, TurnedByTheGyroscope)
+{
+    const double kDeg = 3.141592653589793 / 180.0;
+    const struct {
+        const char* what;
+        double rate[3];   // deg/s, the server's axes (right, forward, up)
+        int cycles;
+        bool accelerometer_follows;
+        double left, forward;  // the up axis after, in the torso frame
+    } cases[] = {
+        // Rolling onto the right side: the field's up leans to the body's left.
+        {"roll", {0, 50, 0}, 10, true, std::sin(10 * kDeg), 0},
+        {"pitch forward", {50, 0, 0}, 10, true, 0, std::sin(10 * kDeg)},
+        {"turning about up tilts nothing", {0, 0, 200}, 10, true, 0, 0},
+        {"accelerometer still upright: the gyroscope holds", {0, 250, 0}, 2, false, std::sin(10 * kDeg), 0},
+        {"a jolt far off: back to the accelerometer's", {0, 60000, 0}, 1, false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        Worldmodel w("Alpha");
+        double up_left = 0, up_forward = 0, up_z = 1;
+        for (int i = 0; i < c.cycles; ++i) {
+            // The true up axis after this cycle, for the accelerometer.
+            const double roll = c.rate[1] * 0.02 * (i + 1) * kDeg, pitch = c.rate[0] * 0.02 * (i + 1) * kDeg;
+            if (c.accelerometer_follows) {
+                up_left = std::sin(roll);
+                up_forward = std::sin(pitch);
+                up_z = std::sqrt(1 - up_left * up_left - up_forward * up_forward);
+            }
+            char msg[256];
+            std::snprintf(msg, sizeof msg,
+                          "(time (now %.2f))(GS (sl 0) (sr 0) (t 1.0) (pm PlayOn))(GYR (n torso) (rt %g %g %g))"
+                          "(ACC (n torso) (a %.6f %.6f %.6f))",
+                          1.0 + 0.02 * i, c.rate[0], c.rate[1], c.rate[2], -9.81 * up_left, 9.81 * up_forward,
+                          9.81 * up_z);
+            w.parse(msg);
+        }
+        EXPECT_NEAR(c.forward, w.steady_up().v_[0], 0.01) << c.what;
+        EXPECT_NEAR(c.left, w.steady_up().v_[1], 0.01) << c.what;
+    }
 }

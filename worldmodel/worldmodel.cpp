@@ -112,8 +112,49 @@ const double kGravityBand = 3.0;
 // Share of a new reading in the tilt: steadies the jolts of a step, yet a
 // fall shows within a few cycles.
 const double kTiltShare = 0.4;
+// With the gyroscope turning the tilt on from cycle to cycle, the
+// accelerometer only keeps it from drifting: the sway of a walk accelerates
+// the body by a metre a second squared, seven degrees off in roll.
+const double kTiltShareWithGyro = 0.02;
+const double kCycle = 0.02;
+const double kRadian = 3.141592653589793 / 180.0;
+// The steady tilt this far (cos 20 degrees) from the plain one has lost its
+// way (a fall's jolts): it starts again from the plain one.
+const double kSteadyAgreement = 0.94;
 
 }  // namespace
+
+void Worldmodel::blend_accelerometer(TStatus& s, double share, TVector3& up_out) const
+{
+    if (!s.fresh(TStatus::FRESH_ACC)) return;
+    const TVector3& a = s.acc_["torso"];
+    const double g = std::sqrt(a.v_[0] * a.v_[0] + a.v_[1] * a.v_[1] + a.v_[2] * a.v_[2]);
+    TVector3 up;
+    if (!(std::fabs(g - kGravity) < kGravityBand) || !up_from_accelerometer(a, up)) return;
+    TVector3 m;
+    for (int k = 0; k < 3; ++k) m.v_[k] = (1.0 - share) * up_out.v_[k] + share * up.v_[k];
+    const double n = std::sqrt(m.v_[0] * m.v_[0] + m.v_[1] * m.v_[1] + m.v_[2] * m.v_[2]);
+    // Opposite readings cancel: take the new one alone then.
+    up_out = n > 0.1 ? TVector3(m.v_[0] / n, m.v_[1] / n, m.v_[2] / n) : up;
+}
+
+bool Worldmodel::turn_by_gyroscope(const TStatus& s, TVector3& up) const
+{
+    const std::map<std::string, TVector3>::const_iterator it = s.gyr_.find("torso");
+    if (it == s.gyr_.end()) return false;
+    // Server axes (right, forward, up) -> ours (forward, left, up), in rad/s.
+    const TVector3& g = it->second;
+    const double w[3] = {g.v_[1] * kRadian, -g.v_[0] * kRadian, g.v_[2] * kRadian};
+    const TVector3 u = up;
+    // The field's up axis, fixed in the world, turns the other way in the body.
+    const TVector3 t(u.v_[0] - kCycle * (w[1] * u.v_[2] - w[2] * u.v_[1]),
+                     u.v_[1] - kCycle * (w[2] * u.v_[0] - w[0] * u.v_[2]),
+                     u.v_[2] - kCycle * (w[0] * u.v_[1] - w[1] * u.v_[0]));
+    const double n = std::sqrt(t.v_[0] * t.v_[0] + t.v_[1] * t.v_[1] + t.v_[2] * t.v_[2]);
+    if (!std::isfinite(n) || n < 0.5) return false;
+    up = TVector3(t.v_[0] / n, t.v_[1] / n, t.v_[2] / n);
+    return true;
+}
 
 void Worldmodel::localise_today(TStatus& s)
 {
@@ -122,18 +163,16 @@ void Worldmodel::localise_today(TStatus& s)
 
     // The tilt comes from the accelerometer every cycle: with a narrow view
     // there are rarely enough landmarks to see it.
-    if (s.fresh(TStatus::FRESH_ACC)) {
-        const TVector3& a = s.acc_["torso"];
-        const double g = std::sqrt(a.v_[0] * a.v_[0] + a.v_[1] * a.v_[1] + a.v_[2] * a.v_[2]);
-        TVector3 up;
-        if (std::fabs(g - kGravity) < kGravityBand && up_from_accelerometer(a, up)) {
-            TVector3 m;
-            for (int k = 0; k < 3; ++k) m.v_[k] = (1.0 - kTiltShare) * s.torso_up_.v_[k] + kTiltShare * up.v_[k];
-            const double n = std::sqrt(m.v_[0] * m.v_[0] + m.v_[1] * m.v_[1] + m.v_[2] * m.v_[2]);
-            // Opposite readings cancel: take the new one alone then.
-            s.torso_up_ = n > 0.1 ? TVector3(m.v_[0] / n, m.v_[1] / n, m.v_[2] / n) : up;
-        }
-    }
+    blend_accelerometer(s, kTiltShare, s.torso_up_);
+    // The landmarks' and the ball's places want a steadier one: the gyroscope
+    // turns it on from cycle to cycle and the accelerometer keeps it from
+    // drifting. The fall detector and the stand-ups keep the first, which
+    // they were made with.
+    const bool turned = s.fresh(TStatus::FRESH_GYR) && turn_by_gyroscope(s, steady_up_);
+    blend_accelerometer(s, turned ? kTiltShareWithGyro : kTiltShare, steady_up_);
+    const TVector3& u = steady_up_;
+    const TVector3& t = s.torso_up_;
+    if (!(u.v_[0] * t.v_[0] + u.v_[1] * t.v_[1] + u.v_[2] * t.v_[2] >= kSteadyAgreement)) steady_up_ = t;
     const TVector3 zax = torso_to_camera(s.torso_up_, hj1, hj2);
     if (finite3(zax)) s.zax_ = zax;
 
@@ -152,7 +191,7 @@ void Worldmodel::localise_today(TStatus& s)
     TVector3 fix;
     double heading = 0.0;
     double sigma = 0.0;
-    if (seen && locate_from_landmarks(f, side_ == S_LEFT, polar, seen, hj1, hj2, s.torso_up_, fix, heading, &sigma)) {
+    if (seen && locate_from_landmarks(f, side_ == S_LEFT, polar, seen, hj1, hj2, steady_up_, fix, heading, &sigma)) {
         s.fresh_ |= TStatus::FRESH_POSE;
         pose_filter_.predict(s.time_);
         // An outlier's heading is no better than its place.
@@ -160,13 +199,13 @@ void Worldmodel::localise_today(TStatus& s)
         s.position_ = TVector3(pose_filter_.x(), pose_filter_.y(), fix.v_[2]);
     }
     if (s.fresh(TStatus::FRESH_BALL)) {
-        const TVector3 b = seen_to_field(s.ball_, hj1, hj2, s.torso_up_, s.position_, s.direction_);
+        const TVector3 b = seen_to_field(s.ball_, hj1, hj2, steady_up_, s.position_, s.direction_);
         if (finite3(b)) s.ball_xyz_ = TVector3(b.v_[0], b.v_[1], s.position_.v_[2]);
     }
     for (int n = 0; n < seen_player_count_; ++n) {
         const SeenPlayer& p = seen_players_[n];
         const TVector3 polar_p = s.player_[p.key][p.id];
-        const TVector3 q = seen_to_field(polar_p, hj1, hj2, s.torso_up_, s.position_, s.direction_);
+        const TVector3 q = seen_to_field(polar_p, hj1, hj2, steady_up_, s.position_, s.direction_);
         if (finite3(q)) s.player_xyz_[p.key][p.id] = TVector3(q.v_[0], q.v_[1], s.position_.v_[2]);
     }
 }

@@ -78,6 +78,7 @@ public:
         static const unsigned FRESH_ACC = 1u << 10;
         // Today's server: the landmarks of this message gave a pose.
         static const unsigned FRESH_POSE = 1u << 11;
+        static const unsigned FRESH_GYR = 1u << 12;
         // Snapshot of today's server: the dump shows its extra game state.
         bool today_ = false;
         bool fresh(unsigned bits) const { return (fresh_ & bits) != 0; }
@@ -95,6 +96,10 @@ public:
     int side() const { return side_; }
     int number() const { return number_; }
     Generation generation() const { return generation_; }
+    // Today's server: the field's up axis in the torso frame that the
+    // landmarks and the ball are seen with (the gyroscope's, kept from
+    // drifting by the accelerometer).
+    const TVector3& steady_up() const { return steady_up_; }
     const FieldGeometry& field() const { return generation_ == GEN_TODAY ? today_field() : classic_field(); }
 
     TStatus& current_status() { return status_[step_ % 10]; }
@@ -125,6 +130,11 @@ private:
     // Today's server: tilt from the accelerometer, pose from whatever
     // landmarks are in view, ball and players seen this message.
     void localise_today(TStatus& s);
+    // Blends the accelerometer's up axis of this message into `up` with `share`.
+    void blend_accelerometer(TStatus& s, double share, TVector3& up) const;
+    // Turns `up` on by the gyroscope's rates over one cycle; false when
+    // there is no reading to turn it by.
+    bool turn_by_gyroscope(const TStatus& s, TVector3& up) const;
     void today_game_state(const match_results& m, int i);
     void body_parts_player(const match_results& m, int i);
     // A perceived player into this message's snapshot.
@@ -145,8 +155,10 @@ private:
     static const int kMaxSeenPlayers = 24;
     SeenPlayer seen_players_[kMaxSeenPlayers] = {};
     int seen_player_count_ = 0;
-    // Today's server: the place from one landmark fix after another.
+    // Today's server: the place from one landmark fix after another, and the
+    // tilt the landmarks are seen with, steadied by the gyroscope.
     PoseFilter pose_filter_;
+    TVector3 steady_up_{0.0, 0.0, 1.0};
     // While parse() runs: the joint entry the last joint perception stored
     // (in the current slot, where nothing is removed meanwhile).
     bool in_parse_ = false;

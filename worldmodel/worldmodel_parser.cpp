@@ -255,6 +255,7 @@ void Worldmodel::gyr_callback(const match_results& m, int i)
     try {
         const TVector3 rates = triple(m, i + 2);
         current_status().gyr_[key(m[i + 1])] = rates;
+        current_status().fresh_ |= TStatus::FRESH_GYR;
         count_ = 0;
     } catch (const boost::bad_lexical_cast&) {
     }
