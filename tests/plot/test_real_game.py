@@ -65,6 +65,9 @@ class RecordedFrames(unittest.TestCase):
                     self.assertAlmostEqual(a["pos"][1], m["y"], delta=0.05, msg=m)
                     self.assertAlmostEqual(rg.wrap(a["yaw"] - m["yaw"]), 0.0, delta=3.0, msg=m)
                     self.assertGreater(a["upz"], 0.95, m)
+                    # its own head, where the camera is: 0.155 m over the torso centre
+                    self.assertAlmostEqual(a["head"][2] - a["pos"][2], 0.155, delta=0.01, msg=m)
+                    self.assertLess(abs(a["head"][0] - a["pos"][0]) + abs(a["head"][1] - a["pos"][1]), 0.05, m)
                 for m in marks["toppled"]:
                     row = seen[m["frame"]]
                     a = [a for a in row["agents"] if a["unum"] == m["unum"]][0]
@@ -243,6 +246,10 @@ class Figures(unittest.TestCase):
                 self.assertEqual(len(unseen), 1)
                 self.assertAlmostEqual(seen[0], 0.02, places=6)
                 self.assertAlmostEqual(unseen[0], 0.03, places=6)
+                # where the truth has the head, the camera is its centre
+                heads = [(t, [1.0, 2.065, 0.5], 1.0, 0.0, "PlayOn") for t in (1.0, 1.02)]
+                seen, _ = rg.localisation(cycles, tr, side, heads)
+                self.assertAlmostEqual(seen[0], 0.0, places=6)
 
     def test_truth_between_two_frames_is_interpolated(self):
         # today's monitor shows a frame every 40 ms, the agent hears every 20 ms
