@@ -403,3 +403,30 @@ TEST(LocalisationToday, RealServerMessages)
         EXPECT_NEAR(0.05, position.v_[2], 0.1);
     }
 }
+
+// A steady tilt gone astray (a jolt the gyroscope read but the body did not
+// keep) must not cost the fix: the plain tilt takes over where the steady
+// one explains nothing.
+TEST(LocalisationToday, AFixWhenTheSteadyTiltIsOff)
+{
+    const Pose p = {10, 2, 0, 0.5, 0, 0, 0, 0, true};  // upright, the far goal ahead
+    V polar[kLandmarkCount];
+    const unsigned cone = synthesise(p, polar);
+    std::string see = "(See";
+    for (int k = 0; k < kLandmarkCount; ++k) {
+        if (!(cone & (1u << k))) continue;
+        char item[96];
+        std::snprintf(item, sizeof item, " (%s (pol %.3f %.3f %.3f))", today_field().landmarks[k].name,
+                      polar[k].v_[0], polar[k].v_[1], polar[k].v_[2]);
+        see += item;
+    }
+    see += ")";
+    for (const double jolt : {0.0, 600.0}) {  // 600 deg/s for a cycle: 12 degrees of roll
+        Worldmodel w("Alpha");
+        w.parse("(GS (unum 2) (team left) (sl 0) (sr 0) (t 1.0) (pm PlayOn))");
+        w.parse("(ACC (n torso) (a 0 0 9.81))(GYR (n torso) (rt 0 " + std::to_string(jolt) + " 0))" + see);
+        EXPECT_TRUE(w.current_status().fresh(Worldmodel::TStatus::FRESH_POSE)) << jolt;
+        EXPECT_NEAR(p.x, w.current_status().position_.v_[0], 0.05) << jolt;
+        EXPECT_NEAR(p.y, w.current_status().position_.v_[1], 0.05) << jolt;
+    }
+}

@@ -191,7 +191,11 @@ void Worldmodel::localise_today(TStatus& s)
     TVector3 fix;
     double heading = 0.0;
     double sigma = 0.0;
-    if (seen && locate_from_landmarks(f, side_ == S_LEFT, polar, seen, hj1, hj2, steady_up_, fix, heading, &sigma)) {
+    // The steady tilt where it explains what is seen, else the plain one.
+    const bool located =
+        seen && (locate_from_landmarks(f, side_ == S_LEFT, polar, seen, hj1, hj2, steady_up_, fix, heading, &sigma) ||
+                 locate_from_landmarks(f, side_ == S_LEFT, polar, seen, hj1, hj2, s.torso_up_, fix, heading, &sigma));
+    if (located) {
         s.fresh_ |= TStatus::FRESH_POSE;
         pose_filter_.predict(s.time_);
         // An outlier's heading is no better than its place.
