@@ -279,8 +279,10 @@ class Figures(unittest.TestCase):
             return row(t, ball, agents=[dict(gk, pos=[keeper[0], keeper[1], 0.35])])
         rows = [at(0.0, (-3.0, 0.0)), at(0.5, (-5.4, 0.1)), at(1.0, (-4.5, 1.0)),     # met: saved
                 at(2.0, (-3.0, 1.2)), at(2.5, (-6.2, 0.3), keeper=(-5.5, -0.5)),    # in: a goal
-                at(4.0, (-3.0, -1.2)), at(4.5, (-4.0, -2.0))]                        # short, wide
-        shots = [{"t": 0.0, "end": 1.5}, {"t": 2.0, "end": 3.0}, {"t": 4.0, "end": 5.0}]
+                at(4.0, (-6.2, 0.3)), at(4.04, (-6.2, 0.3)),    # the last goal's ball, not yet moved
+                at(4.08, (-3.0, -1.2)), at(4.5, (-4.0, -2.0))]                       # short, wide
+        shots = [{"t": 0.0, "end": 1.5, "from": (-3.0, 0.0)}, {"t": 2.0, "end": 3.0, "from": (-3.0, 1.2)},
+                 {"t": 4.0, "end": 5.0, "from": (-3.0, -1.2)}]
         k = rg.keeper_figures(shots, rows, "Left", 1, field)
         self.assertEqual((k["would_go_in"], k["saved"], k["goals"], k["short_or_wide"]), (2, 1, 1, 1))
         self.assertAlmostEqual(k["save_share"], 0.5)
