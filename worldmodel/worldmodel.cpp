@@ -168,6 +168,11 @@ void Worldmodel::localise_today(TStatus& s)
     // turns it on from cycle to cycle and the accelerometer keeps it from
     // drifting. The fall detector and the stand-ups keep the first, which
     // they were made with.
+    // It starts from the plain one, and starts again from it once lost.
+    if (!steady_set_ && s.fresh(TStatus::FRESH_ACC)) {
+        steady_up_ = s.torso_up_;
+        steady_set_ = true;
+    }
     const bool turned = s.fresh(TStatus::FRESH_GYR) && turn_by_gyroscope(s, steady_up_);
     blend_accelerometer(s, turned ? kTiltShareWithGyro : kTiltShare, steady_up_);
     const TVector3& u = steady_up_;

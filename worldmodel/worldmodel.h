@@ -159,6 +159,7 @@ private:
     // tilt the landmarks are seen with, steadied by the gyroscope.
     PoseFilter pose_filter_;
     TVector3 steady_up_{0.0, 0.0, 1.0};
+    bool steady_set_ = false;
     // While parse() runs: the joint entry the last joint perception stored
     // (in the current slot, where nothing is removed meanwhile).
     bool in_parse_ = false;
