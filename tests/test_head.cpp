@@ -65,6 +65,9 @@ TEST(Head, AimsByBallLandmarksAndSide)
         {"one landmark beside the ball, place fresh", kLeftToday, V(0, 8, 0.5), 90, V(0, 9, 0), true, -35},
         {"the same with an old place: a glance", kLeftToday, V(0, 8, 0.5), 90, V(0, 9, 0), false, -95},
         {"ball behind: as far as the neck goes", kLeftToday, V(0, 0, 0.5), 0, V(-2, -0.1, 0), true, -110},
+        // The goalkeeper: only as far as keeps the ball in view.
+        {"keeper, ball ahead", kLeftToday, V(-14.5, 0, 0.5), 0, V(-10, 3, 0), true, 0},
+        {"keeper, ball far to the left", kLeftToday, V(-14.5, 0, 0.5), 0, V(-14.5, 3, 0), true, 50},
     };
     for (const auto& c : cases) {
         Head h(c.game_state);
@@ -73,6 +76,7 @@ TEST(Head, AimsByBallLandmarksAndSide)
         s.direction_ = c.heading;
         s.ball_xyz_ = c.ball;
         h.act.state = GAIT;
+        h.act.position = std::string(c.what).compare(0, 6, "keeper") == 0 ? GK : FW;
         double lo, hi;
         h.run(60, true, c.pose_fresh, lo, hi);
         EXPECT_NEAR(c.yaw, h.act.head_yaw_, 1e-9) << c.what;
