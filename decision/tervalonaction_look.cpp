@@ -135,17 +135,20 @@ void Tervalonaction::look()
         // The ball in view, and as many landmarks beside it as can be.
         const double lo = clamp(bearing - kBallInView, -kPanLimit, kPanLimit);
         const double hi = clamp(bearing + kBallInView, -kPanLimit, kPanLimit);
-        yaw_goal = pose_known ? aim_for_landmarks(bearings, lo, hi) : clamp(bearing, -kPanLimit, kPanLimit);
-        if (position == GK) {
-            // The goalkeeper's motions are keyframes that a swinging head
-            // upsets: it turns only as far as keeps the ball in view.
+        // The goalkeeper, whose keyframe motions kept out fewer shots with
+        // the head turning for landmarks, keeps it level and turns it only as
+        // far as keeps the ball in view.
+        const bool keeper = position == GK;
+        if (keeper) {
             yaw_goal = clamp(bearing - clamp(bearing, -kBallInView, kBallInView), -kPanLimit, kPanLimit);
+        } else {
+            yaw_goal = pose_known ? aim_for_landmarks(bearings, lo, hi) : clamp(bearing, -kPanLimit, kPanLimit);
         }
         if (pose_known && pose_age_ >= kPoseStale && in_view(bearings, yaw_goal) < 2) {
             // None beside the ball for a second: a glance at them.
             yaw_goal = aim_for_landmarks(bearings, -kPanLimit, kPanLimit);
         }
-        pitch_goal = position == GK ? 0.0 : clamp(kPitchShare * -std::atan2(height, ball.v_[0]) * kDeg, kPitchLowest, 0.0);
+        pitch_goal = keeper ? 0.0 : clamp(kPitchShare * -std::atan2(height, ball.v_[0]) * kDeg, kPitchLowest, 0.0);
         rate = kTrackRate;
         // A later sweep starts towards where the ball went.
         scan_left_ = bearing >= head_yaw_;

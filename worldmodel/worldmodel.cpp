@@ -167,8 +167,8 @@ void Worldmodel::localise_today(TStatus& s)
     // The landmarks' and the ball's places want a steadier one: the gyroscope
     // turns it on from cycle to cycle and the accelerometer keeps it from
     // drifting. The fall detector and the stand-ups keep the first, which
-    // they were made with.
-    // It starts from the plain one, and starts again from it once lost.
+    // they were made with. The steady one starts from the plain one, and
+    // starts again from it once lost.
     if (!steady_set_ && s.fresh(TStatus::FRESH_ACC)) {
         steady_up_ = s.torso_up_;
         steady_set_ = true;
