@@ -23,13 +23,16 @@
 // camera's position (x, y in the team frame of the given side, z = height above
 // the field) and `direction` (heading in degrees of the torso's forward axis laid
 // flat, 0 towards +x, counter-clockwise positive, within -180..180) and returns
-// true, and in `sigma` (when given) the position's expected error per axis (m);
+// true, and in `sigma` (when given) the position's expected error per axis (m).
+// Without `leave_out` a perception that does not fit the others gives no
+// answer at once (a quick try, where another one follows);
 // with fewer than two usable landmarks, or a geometry that gives no
 // reliable answer, writes nothing and returns false.
 bool locate_from_landmarks(const FieldGeometry& field, bool left_side,
                            const Worldmodel::TVector3 polar[kLandmarkCount], unsigned seen,
                            double hj1, double hj2, const Worldmodel::TVector3& torso_up,
-                           Worldmodel::TVector3& position, double& direction, double* sigma = nullptr);
+                           Worldmodel::TVector3& position, double& direction, double* sigma = nullptr,
+                           bool leave_out = true);
 
 // Field place (x, y in the team frame; z = the point's height above the field) of
 // something seen at `polar` by a robot whose camera is at `position` with torso

@@ -196,10 +196,13 @@ void Worldmodel::localise_today(TStatus& s)
     TVector3 fix;
     double heading = 0.0;
     double sigma = 0.0;
-    // The steady tilt where it explains what is seen, else the plain one.
+    // The steady tilt where it explains all that is seen, else the plain one,
+    // which may leave out a perception that does not fit (a search that costs
+    // a fit per landmark: done once only).
+    const bool left = side_ == S_LEFT;
     const bool located =
-        seen && (locate_from_landmarks(f, side_ == S_LEFT, polar, seen, hj1, hj2, steady_up_, fix, heading, &sigma) ||
-                 locate_from_landmarks(f, side_ == S_LEFT, polar, seen, hj1, hj2, s.torso_up_, fix, heading, &sigma));
+        seen && (locate_from_landmarks(f, left, polar, seen, hj1, hj2, steady_up_, fix, heading, &sigma, false) ||
+                 locate_from_landmarks(f, left, polar, seen, hj1, hj2, s.torso_up_, fix, heading, &sigma));
     if (located) {
         s.fresh_ |= TStatus::FRESH_POSE;
         pose_filter_.predict(s.time_);

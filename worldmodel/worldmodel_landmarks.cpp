@@ -215,7 +215,7 @@ bool explains(const Fit& f, int n)
 
 bool locate_from_landmarks(const FieldGeometry& field, bool left_side, const V polar[kLandmarkCount],
                            unsigned seen, double hj1, double hj2, const V& torso_up, V& position,
-                           double& direction, double* sigma)
+                           double& direction, double* sigma, bool leave_out)
 {
     V up;
     if (!std::isfinite(hj1) || !std::isfinite(hj2) || !unit_up(torso_up, up)) return false;
@@ -249,7 +249,7 @@ bool locate_from_landmarks(const FieldGeometry& field, bool left_side, const V p
         // A perception that does not fit the others: leave out the one whose
         // absence explains the rest best, as long as three remain to check each
         // other (two can hide a wrong distance).
-        if (n <= kMinToCheck || left_out == kMaxLeftOut) return false;
+        if (!leave_out || n <= kMinToCheck || left_out == kMaxLeftOut) return false;
         int drop = -1;
         Fit best = Fit();
         for (int j = 0; j < n; ++j) {
