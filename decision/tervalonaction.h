@@ -188,6 +188,10 @@ public:
     // Runs after the motion step, every cycle.
     void look();
     bool head_is_free() const;
+    // Today's server: the ball unseen for kSearchTurnAfter cycles, the head's
+    // sweeps included; the field players turn on the spot to find it.
+    static constexpr int kSearchTurnAfter = 100;
+    bool ball_behind() const;
     int ball_unseen_ = 0;       // cycles since the ball was last in view
     int pose_age_ = 0;          // cycles since the landmarks last gave a pose
     double head_yaw_ = 0.0;     // the head's aim (deg)

@@ -35,6 +35,10 @@ void Tervalonaction::fw()
         goto_pos_ = ground;
     }
 
+    // A narrow view that has not shown the ball for two seconds, the head's
+    // sweeps included, has it behind the robot: turn on the spot to it.
+    if (ball_behind()) goto_pos_ = TVector3(1.0, 90.0, 0.0);
+
     if (!action_end_) return;
     // The gait steps and turns at once, towards goto_pos_ as it is at the
     // start of each of its periods.

@@ -29,6 +29,7 @@ const int kLostAfter = 10;
 // robot, beyond the neck's reach, is looked for as far round as the neck
 // goes while the body turns to it.
 const int kRecall = 150;
+static_assert(Tervalonaction::kSearchTurnAfter < kRecall, "the count reaches the turn");
 // A pose this many cycles old: glance at the landmarks even if the ball
 // leaves the view for it.
 const int kPoseStale = 50;
@@ -81,6 +82,11 @@ double aim_for_landmarks(const double (&bearings)[kLandmarkCount], double lo, do
 }
 
 }  // namespace
+
+bool Tervalonaction::ball_behind() const
+{
+    return world_->generation() == GEN_TODAY && ball_unseen_ >= kSearchTurnAfter;
+}
 
 bool Tervalonaction::head_is_free() const
 {

@@ -87,3 +87,21 @@ TEST(Head, AimsByBallLandmarksSideAndRole)
         }
     }
 }
+
+// A ball the sweeps have not found in two seconds: the forward turns on the
+// spot for it on today's server; the classic one sees all round.
+TEST(Head, ALongLostBallTurnsTheForward)
+{
+    for (const char* game_state : {kLeft, kClassic}) {
+        for (const int unseen : {99, 100}) {
+            boost::shared_ptr<Worldmodel> world(new Worldmodel("Blue"));
+            Tervalonaction act(world);
+            world->parse(game_state);
+            world->current_status().ball_xyz_ = V(3, 0, 0);
+            act.ball_unseen_ = unseen;
+            act.fw();
+            const bool turns = game_state == kLeft && unseen == 100;
+            EXPECT_EQ(turns ? 90.0 : 0.0, act.goto_pos_.v_[1]) << game_state << unseen;
+        }
+    }
+}
