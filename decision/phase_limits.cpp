@@ -33,6 +33,7 @@ const PhaseLimit Tervalonaction::kPhaseLimits[] = {
     {STANDUP_FORWARD, kLeftSidePush, seconds(2.0), STANDUP_FORWARD, 0},
     // Back stand-up. Phase 2 stalls with the hip short of its target: its
     // pose again with stiffer legs, which gets the hip there.
+    {STANDUP_BACK, kBackRest, seconds(1.0), STANDUP_BACK, 0},
     {STANDUP_BACK, 0, seconds(0.8), STANDUP_BACK, 1},
     {STANDUP_BACK, 1, seconds(0.8), STANDUP_BACK, 2},
     {STANDUP_BACK, 2, seconds(0.6), STANDUP_BACK, kQuickSit},

@@ -91,7 +91,7 @@ bool Tervalonaction::action()
     init();
 
     if (check_standup()) {
-        action_state_ = 0;
+        action_state_ = (state == STANDUP_BACK && world_->generation() == GEN_TODAY) ? kBackRest : 0;
         action_end_ = false;
     }
     // Before anything chooses: a motion that ends here is replaced this cycle.

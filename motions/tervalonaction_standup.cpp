@@ -66,6 +66,55 @@ const Keyframe kSideRoll[] = {
         {"rlj5",   0, 0.1},  {"llj5",   0, 0.1},  {"rlj6",   0, 0.1},  {"llj6",   0, 0.1},
     },
 };
+
+// The forward stand-up, one row per phase. Its first row, arms forward and
+// every other joint straight and soft, is also the pose a body lying on its
+// back comes to rest in before the back stand-up.
+const Keyframe kForwardPhases[] = {
+    {   // phase 0
+        {"raj1", -90, 0.05}, {"laj1", -90, 0.05}, {"raj2",    0, 0.05}, {"laj2",    0, 0.05},
+        {"raj3",   0, 0.05}, {"laj3",   0, 0.05}, {"raj4",    0, 0.05}, {"laj4",    0, 0.05},
+        {"rlj1",   0, 0.05}, {"llj1",   0, 0.05}, {"rlj2",    0, 0.05}, {"llj2",    0, 0.05},
+        {"rlj3",   0, 0.05}, {"llj3",   0, 0.05}, {"rlj4",    0, 0.05}, {"llj4",    0, 0.05},
+        {"rlj5",   0, 0.05}, {"llj5",   0, 0.05}, {"rlj6",    0, 0.05}, {"llj6",    0, 0.05},
+    },
+    {   // phase 1
+        {"raj1",  40, 0.1},  {"laj1",  40, 0.1},  {"raj2", -100, 0.1},  {"laj2",  100, 0.1},
+        {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   90, 0.1},  {"laj4",  -90, 0.1},
+        {"rlj1",   0, 0.1},  {"llj1",   0, 0.1},  {"rlj2",    0, 0.1},  {"llj2",    0, 0.1},
+        {"rlj3", 100, 0.1},  {"llj3", 100, 0.1},  {"rlj4", -130, 0.1},  {"llj4", -130, 0.1},
+        {"rlj5",  75, 0.1},  {"llj5",  75, 0.1},  {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
+    },
+    {   // phase 2
+        {"raj1",  40, 0.1},  {"laj1",  40, 0.1},  {"raj2",  -50, 0.1},  {"laj2",   50, 0.1},
+        {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   90, 0.1},  {"laj4",  -90, 0.1},
+        {"rlj1", -60, 0.1},  {"llj1", -60, 0.1},  {"rlj2",    0, 0.1},  {"llj2",    0, 0.1},
+        {"rlj3", 100, 0.1},  {"llj3", 100, 0.1},  {"rlj4", -125, 0.1},  {"llj4", -125, 0.1},
+        {"rlj5",  75, 0.1},  {"llj5",  75, 0.1},  {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
+    },
+    {   // phase 3
+        {"raj1",  25, 0.1},  {"laj1",  25, 0.1},  {"raj2",    0, 0.1},  {"laj2",    0, 0.1},
+        {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",    0, 0.1},  {"laj4",    0, 0.1},
+        {"rlj1", -60, 0.1},  {"llj1", -60, 0.1},  {"rlj2",   18, 0.1},  {"llj2",  -18, 0.1},
+        {"rlj3", 100, 0.1},  {"llj3", 100, 0.1},  {"rlj4", -125, 0.1},  {"llj4", -125, 0.1},
+        {"rlj5",  40, 0.1},  {"llj5",  40, 0.1},  {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
+    },
+    {   // phase 4
+        {"raj1", -45, 0.05}, {"laj1", -45, 0.05}, {"raj2",    0, 0.1},  {"laj2",    0, 0.1},
+        {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",    0, 0.1},  {"laj4",    0, 0.1},
+        {"rlj1", -25, 0.02}, {"llj1", -25, 0.02}, {"rlj2",   18, 0.1},  {"llj2",  -18, 0.1},
+        {"rlj3",  10, 0.02}, {"llj3",  10, 0.02}, {"rlj4",  -30, 0.02}, {"llj4",  -30, 0.02},
+        {"rlj5",  15, 0.03}, {"llj5",  15, 0.03}, {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
+    },
+    {   // phase 5
+        {"raj1", -90, 0.1},  {"laj1", -90, 0.1},  {"raj2",  -20, 0.1},  {"laj2",   20, 0.1},
+        {"raj3",  90, 0.1},  {"laj3", -90, 0.1},  {"raj4",    0, 0.1},  {"laj4",    0, 0.1},
+        {"rlj1",   0, 0.02}, {"llj1",   0, 0.02}, {"rlj2",    0, 0.1},  {"llj2",    0, 0.1},
+        {"rlj3",   0, 0.02}, {"llj3",   0, 0.02}, {"rlj4",    0, 0.02}, {"llj4",    0, 0.02},
+        {"rlj5",   0, 0.03}, {"llj5",   0, 0.03}, {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
+    },
+};
+
 // The swing is over once the upper hip is: the push follows.
 const double kSwungHip = 85.0;
 
@@ -163,6 +212,12 @@ void Tervalonaction::standup_back()
     };
 
     if (debug_flag_) std::cout << "standup_back() " << action_state_ << std::endl;
+    if (action_state_ == kBackRest) {
+        apply(phase_row(STANDUP_BACK, kBackRest, kForwardPhases[0]));
+        level_head();
+        if (torso_still(*world_, 0.5)) action_state_ = 0;
+        return;
+    }
     if (action_state_ == kQuickSit) {
         apply(phase_row(STANDUP_BACK, kQuickSit, kQuickSitRow));
         level_head();
@@ -204,51 +259,7 @@ void Tervalonaction::standup_back()
 
 void Tervalonaction::standup_forward()
 {
-    static const Keyframe kPhases[] = {
-        {   // phase 0
-            {"raj1", -90, 0.05}, {"laj1", -90, 0.05}, {"raj2",    0, 0.05}, {"laj2",    0, 0.05},
-            {"raj3",   0, 0.05}, {"laj3",   0, 0.05}, {"raj4",    0, 0.05}, {"laj4",    0, 0.05},
-            {"rlj1",   0, 0.05}, {"llj1",   0, 0.05}, {"rlj2",    0, 0.05}, {"llj2",    0, 0.05},
-            {"rlj3",   0, 0.05}, {"llj3",   0, 0.05}, {"rlj4",    0, 0.05}, {"llj4",    0, 0.05},
-            {"rlj5",   0, 0.05}, {"llj5",   0, 0.05}, {"rlj6",    0, 0.05}, {"llj6",    0, 0.05},
-        },
-        {   // phase 1
-            {"raj1",  40, 0.1},  {"laj1",  40, 0.1},  {"raj2", -100, 0.1},  {"laj2",  100, 0.1},
-            {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   90, 0.1},  {"laj4",  -90, 0.1},
-            {"rlj1",   0, 0.1},  {"llj1",   0, 0.1},  {"rlj2",    0, 0.1},  {"llj2",    0, 0.1},
-            {"rlj3", 100, 0.1},  {"llj3", 100, 0.1},  {"rlj4", -130, 0.1},  {"llj4", -130, 0.1},
-            {"rlj5",  75, 0.1},  {"llj5",  75, 0.1},  {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
-        },
-        {   // phase 2
-            {"raj1",  40, 0.1},  {"laj1",  40, 0.1},  {"raj2",  -50, 0.1},  {"laj2",   50, 0.1},
-            {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",   90, 0.1},  {"laj4",  -90, 0.1},
-            {"rlj1", -60, 0.1},  {"llj1", -60, 0.1},  {"rlj2",    0, 0.1},  {"llj2",    0, 0.1},
-            {"rlj3", 100, 0.1},  {"llj3", 100, 0.1},  {"rlj4", -125, 0.1},  {"llj4", -125, 0.1},
-            {"rlj5",  75, 0.1},  {"llj5",  75, 0.1},  {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
-        },
-        {   // phase 3
-            {"raj1",  25, 0.1},  {"laj1",  25, 0.1},  {"raj2",    0, 0.1},  {"laj2",    0, 0.1},
-            {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",    0, 0.1},  {"laj4",    0, 0.1},
-            {"rlj1", -60, 0.1},  {"llj1", -60, 0.1},  {"rlj2",   18, 0.1},  {"llj2",  -18, 0.1},
-            {"rlj3", 100, 0.1},  {"llj3", 100, 0.1},  {"rlj4", -125, 0.1},  {"llj4", -125, 0.1},
-            {"rlj5",  40, 0.1},  {"llj5",  40, 0.1},  {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
-        },
-        {   // phase 4
-            {"raj1", -45, 0.05}, {"laj1", -45, 0.05}, {"raj2",    0, 0.1},  {"laj2",    0, 0.1},
-            {"raj3",   0, 0.1},  {"laj3",   0, 0.1},  {"raj4",    0, 0.1},  {"laj4",    0, 0.1},
-            {"rlj1", -25, 0.02}, {"llj1", -25, 0.02}, {"rlj2",   18, 0.1},  {"llj2",  -18, 0.1},
-            {"rlj3",  10, 0.02}, {"llj3",  10, 0.02}, {"rlj4",  -30, 0.02}, {"llj4",  -30, 0.02},
-            {"rlj5",  15, 0.03}, {"llj5",  15, 0.03}, {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
-        },
-        {   // phase 5
-            {"raj1", -90, 0.1},  {"laj1", -90, 0.1},  {"raj2",  -20, 0.1},  {"laj2",   20, 0.1},
-            {"raj3",  90, 0.1},  {"laj3", -90, 0.1},  {"raj4",    0, 0.1},  {"laj4",    0, 0.1},
-            {"rlj1",   0, 0.02}, {"llj1",   0, 0.02}, {"rlj2",    0, 0.1},  {"llj2",    0, 0.1},
-            {"rlj3",   0, 0.02}, {"llj3",   0, 0.02}, {"rlj4",    0, 0.02}, {"llj4",    0, 0.02},
-            {"rlj5",   0, 0.03}, {"llj5",   0, 0.03}, {"rlj6",    0, 0.1},  {"llj6",    0, 0.1},
-        },
-    };
-    static const int kPhaseCount = sizeof(kPhases) / sizeof(kPhases[0]);
+    static const int kPhaseCount = sizeof(kForwardPhases) / sizeof(kForwardPhases[0]);
 
     if (debug_flag_) std::cout << "standup_forward() " << action_state_ << std::endl;
     const Worldmodel::TVector3& up = world_->current_status().torso_up_;
@@ -281,14 +292,14 @@ void Tervalonaction::standup_forward()
     }
     if (action_state_ == kRestOver) {
         // No rest came: the phase-0 pose once more, and on from where it lies.
-        apply(phase_row(STANDUP_FORWARD, 0, kPhases[0]));
+        apply(phase_row(STANDUP_FORWARD, 0, kForwardPhases[0]));
         level_head();
         action_state_ = rise;
         return;
     }
     if (action_state_ < 0 || action_state_ >= kPhaseCount) return;
 
-    apply(phase_row(STANDUP_FORWARD, action_state_, kPhases[action_state_]));
+    apply(phase_row(STANDUP_FORWARD, action_state_, kForwardPhases[action_state_]));
     level_head();
 
     switch (action_state_) {

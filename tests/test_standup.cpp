@@ -257,6 +257,8 @@ const V kStill(0, 0, 0);
 INSTANTIATE_TEST_SUITE_P(
     Back, PhaseExit,
     ::testing::Values(
+        ExitCase{"RestAt", BACK, 30, {}, V(0, 0.5, 0), 30},
+        ExitCase{"RestPast", BACK, 30, {}, V(0.49, -0.49, 0.49), 0},
         ExitCase{"P0Llj3At", BACK, 0, {{"llj3", -18.0}, {"llj5", 43}}, kStill, 0},
         ExitCase{"P0Llj3Past", BACK, 0, {{"llj3", -18.5}, {"llj5", 43}}, kStill, 1},
         ExitCase{"P0Llj5At", BACK, 0, {{"llj3", -19}, {"llj5", 42.0}}, kStill, 0},
@@ -381,6 +383,35 @@ TEST_F(Standup, FallMidKickRestartsTheProtocolAndRunsPhaseZeroInTheSameCycle)
     EXPECT_FALSE(act_.action_end_);
     EXPECT_EQ(120.0, act_.aim_joint.at("laj1"));
     EXPECT_EQ(kBackTargets.size() + 2, act_.new_joint.size());  // and the head
+}
+
+// On today's server a body fallen on its back first comes to rest: the back
+// stand-up started while it still rocked sat it up only about half the time.
+TEST_F(Standup, FallOntoTheBackRestsFirstOnTodaysServerOnly)
+{
+    struct Case {
+        const char* game_state;
+        V up;
+        BehaviorState motion;
+        int phase;
+    };
+    const Case cases[] = {
+        {"(GS (unum 2) (team left) (sl 0) (sr 0) (t 1.0) (pm PlayOn))", V(0.9, 0, 0.1), STANDUP_BACK, 30},
+        {"(GS (unum 2) (team left) (t 1.0) (pm PlayOn))", V(0.9, 0, 0.1), STANDUP_BACK, 0},
+        {"(GS (unum 2) (team left) (sl 0) (sr 0) (t 1.0) (pm PlayOn))", V(-0.9, 0, 0.1), STANDUP_FORWARD, 0},
+    };
+    for (const Case& c : cases) {
+        boost::shared_ptr<Worldmodel> world(new Worldmodel("Blue"));
+        world->parse(c.game_state);
+        world->current_status().torso_up_ = c.up;
+        world->current_status().gyr_["torso"] = V(5, 5, 5);
+        Tervalonaction act(world);
+        act.debug_flag_ = false;
+        act.state = GAIT;
+        act.action();
+        EXPECT_EQ(c.motion, act.state) << c.game_state;
+        EXPECT_EQ(c.phase, act.action_state_) << c.game_state;
+    }
 }
 
 TEST_F(Standup, BackToForwardHandoverThroughTheDispatcher)
@@ -509,6 +540,7 @@ TEST_F(Standup, EveryWayOutFiresExactlyAtItsLimit)
         {STANDUP_FORWARD, 5, up, shaking, "raj1", -90, 150, kEnd},
         {STANDUP_FORWARD, 21, V(0, 0.98, 0.1), shaking, "llj3", 85, 100, 22},
         {STANDUP_FORWARD, 24, V(0, -0.98, 0.1), shaking, "laj2", 90, 100, 0},
+        {STANDUP_BACK, 30, back, shaking, "llj3", 0, 50, 0},
         {STANDUP_BACK, 0, back, kStill, "llj3", -18, 40, 1},
         {STANDUP_BACK, 2, back, kStill, "llj3", 89, 30, 31},
         {STANDUP_BACK, 31, back, kStill, "llj3", 89, 50, 3},
