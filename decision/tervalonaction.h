@@ -86,6 +86,8 @@ public:
     void run();
     // The robot is past the ball: aim at a point `set_back` behind it.
     void aim_behind_ball(double set_back);
+    // A field teammate, seen lately, is clearly nearer the ball.
+    bool mate_nearer_ball() const;
 
     // Motions, one step per call.
     void ovarel(double gain);

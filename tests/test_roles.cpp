@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -158,6 +159,53 @@ TEST(Forward, RunningMotionKeepsItsStateWhileTheTargetMoves)
     EXPECT_NEAR(0.3, r.act->goto_pos_.v_[0], 1e-12);
     EXPECT_EQ(TURN, r.act->state);
     EXPECT_FALSE(r.act->bturn_flag_);
+}
+
+// Of two field players at one ball, the one clearly farther from it waits
+// behind and beside the ball. Robot 2 at (0, 0), the ball 2 m ahead.
+TEST(Forward, FartherFromTheBallThanATeammateWaitsBehindAndBeside)
+{
+    struct Case {
+        const char* what;
+        int id;
+        double mate_x, mate_y, seen_ago, ball_x;
+        bool waits;
+    };
+    const Case cases[] = {
+        {"mate nearer by more than 0.3 m", 3, 0.31, 0.0, 0.0, 2.0, true},
+        {"mate nearer by less", 3, 0.29, 0.0, 0.0, 2.0, false},
+        {"mate last seen a second ago", 3, 1.5, 0.0, 1.0, 2.0, false},
+        {"mate seen just within the second", 3, 1.5, 0.0, 0.98, 2.0, true},
+        {"the goalkeeper nearer", 1, 1.5, 0.0, 0.0, 2.0, false},
+        {"ball at the feet", 3, 0.5, 0.0, 0.0, 0.8, false},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        char msg[160];
+        std::snprintf(msg, sizeof msg, "(time (now 10.0))(GS (unum 2) (team left) (t 1.0) (pm PlayOn))"
+                      "(See (P (team Blue) (id %d) (pol 1 0 0)))", c.id);
+        r.world->parse(msg);
+        r.st().time_ = 10.0 + c.seen_ago;
+        r.st().player_xyz_["mate"][c.id] = V(c.mate_x, c.mate_y, 0.0);
+        r.me(0.0, 0.0, 0.0);
+        r.ball(c.ball_x, 0.0, c.ball_x, 0.0);
+        r.fw();
+        const bool waits = std::fabs(r.act->goto_xyz_.v_[1]) > 0.5;
+        EXPECT_EQ(c.waits, waits) << c.what;
+        if (waits) {
+            EXPECT_NEAR(c.ball_x - 1.5, r.act->goto_xyz_.v_[0], 1e-12) << c.what;
+        }
+    }
+    // There: stepping on the spot, turned to the ball.
+    Rig r;
+    r.world->parse("(time (now 10.0))(GS (unum 2) (team left) (t 1.0) (pm PlayOn))(See (P (team Blue) (id 3) (pol 1 0 0)))");
+    r.st().player_xyz_["mate"][3] = V(2.5, 0.5, 0.0);
+    r.me(1.5, -1.2, 30.0);
+    r.ball(3.0, 0.0, 1.9, 0.0);
+    r.fw();
+    EXPECT_NEAR(-1.0, r.act->goto_xyz_.v_[1], 1e-12);
+    EXPECT_EQ(0.0, r.act->goto_pos_.v_[0]);
+    EXPECT_NEAR(std::atan2(1.2, 1.5) * 180.0 / M_PI - 30.0, r.act->goto_pos_.v_[1], 1e-9);
 }
 
 // ---------------------------------------------------------------- goalkeeper

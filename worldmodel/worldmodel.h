@@ -96,6 +96,10 @@ public:
     int side() const { return side_; }
     int number() const { return number_; }
     Generation generation() const { return generation_; }
+    // When teammate `id` (1-11) was last seen (the message's time), or a time
+    // long past if never.
+    static const int kMaxMate = 11;
+    double mate_seen_time(int id) const { return id >= 1 && id <= kMaxMate ? mate_seen_[id] : kNever; }
     // Today's server: the field's up axis in the torso frame that the
     // landmarks and the ball are seen with (the gyroscope's, kept from
     // drifting by the accelerometer).
@@ -155,6 +159,9 @@ private:
     static const int kMaxSeenPlayers = 24;
     SeenPlayer seen_players_[kMaxSeenPlayers] = {};
     int seen_player_count_ = 0;
+    static constexpr double kNever = -1e9;
+    double mate_seen_[kMaxMate + 1] = {kNever, kNever, kNever, kNever, kNever, kNever,
+                                       kNever, kNever, kNever, kNever, kNever, kNever};
     // Today's server: the place from one landmark fix after another, and the
     // tilt the landmarks are seen with, steadied by the gyroscope.
     PoseFilter pose_filter_;

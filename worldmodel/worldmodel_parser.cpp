@@ -315,6 +315,8 @@ void Worldmodel::store_player(const char* team, int id, const TVector3& polar)
     TStatus& cur = current_status();
     cur.player_[team][id] = polar;
     cur.fresh_ |= TStatus::FRESH_PLAYERS;
+    if (std::strcmp(team, "mate") == 0 && id <= kMaxMate && polar.v_[0] > 0.0 && std::isfinite(cur.time_))
+        mate_seen_[id] = cur.time_;
     if (seen_player_count_ < kMaxSeenPlayers) {
         seen_players_[seen_player_count_++] = SeenPlayer{team, id};
     }
