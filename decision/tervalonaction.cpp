@@ -164,6 +164,13 @@ bool Tervalonaction::action()
     return true;
 }
 
+namespace {
+
+const double kBentKnee = 20.0;
+const double kSoftRest = 0.1;
+
+}  // namespace
+
 bool Tervalonaction::check_beam()
 {
     const std::string& pm = world_->current_status().gs_pm_;
@@ -189,7 +196,11 @@ bool Tervalonaction::check_beam()
         placing_ = true;
         position = first_position;
         role_number_ = world_->number();
-        ovarel(0.4);
+        // Straightening knees bent by the gait snaps the body over backwards
+        // (the beam after a goal): slowly then.
+        const bool bent =
+            state == GAIT && (std::fabs(get("rlj4")) > kBentKnee || std::fabs(get("llj4")) > kBentKnee);
+        ovarel(bent ? kSoftRest : 0.4);
         level_head();
         return true;
     }

@@ -309,6 +309,25 @@ TEST_F(Dispatcher, PlacementPreemptsRoleAndMotion)
     EXPECT_TRUE(act_.action_end_);
 }
 
+// Knees still bent from the gait straighten slowly: snapped straight, the
+// body fell over backwards after every beam of a goal on the real server.
+TEST_F(Dispatcher, PlacementStraightensBentKneesSlowly)
+{
+    const struct {
+        BehaviorState state;
+        double rlj4, llj4, gain;
+    } cases[] = {{GAIT, -20.0, 20.0, 0.4}, {GAIT, -20.5, 0.0, 0.1}, {GAIT, 0.0, -73.0, 0.1}, {STOP, 0.0, -73.0, 0.4}};
+    for (const auto& c : cases) {
+        perceive(2, "left", "Goal_Left");
+        act_.state = c.state;
+        for (const char* j : kArmsAndLegs) status().hj_[j] = 10.0;
+        status().hj_["rlj4"] = c.rlj4;
+        status().hj_["llj4"] = c.llj4;
+        cycle();
+        EXPECT_DOUBLE_EQ(-10.0 * c.gain, act_.new_joint.at("raj1")) << c.rlj4 << " " << c.llj4;
+    }
+}
+
 // Every beam makes the server's physics drift; placement beams when it starts
 // or the point changes, else only to put right a robot off its point or down,
 // at most once a second.
