@@ -92,6 +92,7 @@ bool Tervalonaction::action()
 
     if (check_standup()) {
         action_state_ = (state == STANDUP_BACK && world_->generation() == GEN_TODAY) ? kBackRest : 0;
+        back_tries_ = 0;
         action_end_ = false;
     }
     // Before anything chooses: a motion that ends here is replaced this cycle.

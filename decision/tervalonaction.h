@@ -121,6 +121,7 @@ public:
     static constexpr int kLeftSidePush = 24;
     static constexpr int kQuickSit = 31;        // back: phase 2 again, faster
     static constexpr int kBackRest = 30;        // back: at rest first (today's server)
+    static constexpr int kBackTries = 3;        // back: sit-ups from the back, at most
 
     // The ways out, one row per phase with its own (decision/phase_limits.cpp);
     // any other phase ends its motion after kGiveUpCycles.
@@ -195,6 +196,7 @@ public:
     // sweeps included; the field players turn on the spot to find it.
     static constexpr int kSearchTurnAfter = 100;
     bool ball_behind() const;
+    int back_tries_ = 0;        // sit-ups from the back since the last fall
     int ball_unseen_ = 0;       // cycles since the ball was last in view
     int pose_age_ = 0;          // cycles since the landmarks last gave a pose
     double head_yaw_ = 0.0;     // the head's aim (deg)

@@ -212,6 +212,14 @@ void Tervalonaction::standup_back()
     };
 
     if (debug_flag_) std::cout << "standup_back() " << action_state_ << std::endl;
+    // Today's server: the sit-up now and then leaves the body flat on its
+    // back, from where the rest of the stand-up only loses time. Rest and sit
+    // up again, a few times.
+    if (action_state_ == 3 && world_->generation() == GEN_TODAY &&
+        world_->current_status().torso_up_.v_[0] > kOverX && back_tries_ + 1 < kBackTries) {
+        ++back_tries_;
+        action_state_ = kBackRest;
+    }
     if (action_state_ == kBackRest) {
         apply(phase_row(STANDUP_BACK, kBackRest, kForwardPhases[0]));
         level_head();

@@ -414,6 +414,39 @@ TEST_F(Standup, FallOntoTheBackRestsFirstOnTodaysServerOnly)
     }
 }
 
+// Today's server: a sit-up that leaves the body flat on its back rests and
+// sits up again, twice at most; one that rolled it onto its side goes on.
+TEST_F(Standup, FlatOnTheBackAfterTheSitUpTriesAgainTwiceOnTodaysServer)
+{
+    struct Case {
+        const char* game_state;
+        V up;
+        int tries_before;
+        int phase;
+    };
+    const char* const today = "(GS (unum 2) (team left) (sl 0) (sr 0) (t 1.0) (pm PlayOn))";
+    const Case cases[] = {
+        {today, V(0.95, 0, 0.1), 0, 30},
+        {today, V(0.95, 0, 0.1), 1, 30},
+        {today, V(0.95, 0, 0.1), 2, 3},
+        {today, V(0.07, 0.96, 0.27), 0, 3},
+        {"(GS (unum 2) (team left) (t 1.0) (pm PlayOn))", V(0.95, 0, 0.1), 0, 3},
+    };
+    for (const Case& c : cases) {
+        boost::shared_ptr<Worldmodel> world(new Worldmodel("Blue"));
+        world->parse(c.game_state);
+        world->current_status().torso_up_ = c.up;
+        world->current_status().gyr_["torso"] = V(5, 5, 5);
+        Tervalonaction act(world);
+        act.debug_flag_ = false;
+        act.state = STANDUP_BACK;
+        act.action_state_ = 3;
+        act.back_tries_ = c.tries_before;
+        act.standup_back();
+        EXPECT_EQ(c.phase, act.action_state_) << c.game_state << " tries " << c.tries_before;
+    }
+}
+
 TEST_F(Standup, BackToForwardHandoverThroughTheDispatcher)
 {
     status().gs_pm_ = "PlayOn";
