@@ -108,6 +108,8 @@ public:
     bool check_standup();
     void standup_back();
     void standup_forward();
+    // Forward phase 0 over: `rise`, or the back stand-up for a body on its back.
+    void rise_from_rest(int rise, bool on_back);
     void handup();
     // Head straight and level: the hand-up leaves it pitched otherwise.
     void level_head();

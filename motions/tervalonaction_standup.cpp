@@ -265,6 +265,19 @@ void Tervalonaction::standup_back()
     }
 }
 
+void Tervalonaction::rise_from_rest(int rise, bool on_back)
+{
+    // The tries of the back stand-up are counted with those of its sit-up:
+    // a body that never sits up ends in the forward stand-up after all.
+    if (on_back && back_tries_ + 1 < kBackTries) {
+        ++back_tries_;
+        state = STANDUP_BACK;
+        action_state_ = 0;
+    } else {
+        action_state_ = rise;
+    }
+}
+
 void Tervalonaction::standup_forward()
 {
     static const int kPhaseCount = sizeof(kForwardPhases) / sizeof(kForwardPhases[0]);
@@ -273,6 +286,11 @@ void Tervalonaction::standup_forward()
     const Worldmodel::TVector3& up = world_->current_status().torso_up_;
     // The first phase of the way up from where the body lies once at rest.
     const int rise = !on_side(up) ? 1 : on_right_side(up) ? kRightSideSwing : kLeftSideSwing;
+    // Today's server: a body that rolled over onto its back while coming to
+    // rest gets up from there (the forward stand-up only folds it up on its
+    // back, and the next try comes 6 s later).
+    const bool rolled_onto_back =
+        !standup_flag_ && world_->generation() == GEN_TODAY && up.v_[0] > kOverX && up.v_[2] < kFallenZ;
     if (action_state_ >= kRightSideSwing && action_state_ <= kLeftSidePush) {
         apply(phase_row(STANDUP_FORWARD, action_state_, kSideRoll[action_state_ - kRightSideSwing]));
         level_head();
@@ -302,7 +320,7 @@ void Tervalonaction::standup_forward()
         // No rest came: the phase-0 pose once more, and on from where it lies.
         apply(phase_row(STANDUP_FORWARD, 0, kForwardPhases[0]));
         level_head();
-        action_state_ = rise;
+        rise_from_rest(rise, rolled_onto_back);
         return;
     }
     if (action_state_ < 0 || action_state_ >= kPhaseCount) return;
@@ -313,7 +331,7 @@ void Tervalonaction::standup_forward()
     switch (action_state_) {
     case 0:
         // Wait for the body to come to rest first (unless forced).
-        if (standup_flag_ || torso_still(*world_, 0.5)) action_state_ = rise;
+        if (standup_flag_ || torso_still(*world_, 0.5)) rise_from_rest(rise, rolled_onto_back);
         break;
     case 1:
         if (get("raj4") > 88.0) action_state_ = 2;

@@ -415,35 +415,50 @@ TEST_F(Standup, FallOntoTheBackRestsFirstOnTodaysServerOnly)
 }
 
 // Today's server: a sit-up that leaves the body flat on its back rests and
-// sits up again, twice at most; one that rolled it onto its side goes on.
-TEST_F(Standup, FlatOnTheBackAfterTheSitUpTriesAgainTwiceOnTodaysServer)
+// sits up again, and a body that came to rest on its back after a fall onto
+// its front gets up from its back; three tries of the back stand-up in all.
+TEST_F(Standup, FlatOnTheBackTriesTheBackStandUpAgainOnTodaysServer)
 {
     struct Case {
         const char* game_state;
+        BehaviorState motion;
         V up;
         int tries_before;
-        int phase;
+        BehaviorState next_motion;
+        int next_phase;
     };
     const char* const today = "(GS (unum 2) (team left) (sl 0) (sr 0) (t 1.0) (pm PlayOn))";
+    const char* const classic = "(GS (unum 2) (team left) (t 1.0) (pm PlayOn))";
+    const V back(0.95, 0, 0.1), side(0.07, 0.96, 0.27);
     const Case cases[] = {
-        {today, V(0.95, 0, 0.1), 0, 30},
-        {today, V(0.95, 0, 0.1), 1, 30},
-        {today, V(0.95, 0, 0.1), 2, 3},
-        {today, V(0.07, 0.96, 0.27), 0, 3},
-        {"(GS (unum 2) (team left) (t 1.0) (pm PlayOn))", V(0.95, 0, 0.1), 0, 3},
+        // At rest already: the rest is over at once.
+        {today, STANDUP_BACK, back, 0, STANDUP_BACK, 0},
+        {today, STANDUP_BACK, back, 1, STANDUP_BACK, 0},
+        {today, STANDUP_BACK, back, 2, STANDUP_BACK, 3},
+        {today, STANDUP_BACK, side, 0, STANDUP_BACK, 3},
+        {classic, STANDUP_BACK, back, 0, STANDUP_BACK, 3},
+        {today, STANDUP_FORWARD, back, 0, STANDUP_BACK, 0},
+        {today, STANDUP_FORWARD, back, 2, STANDUP_FORWARD, 1},
+        {today, STANDUP_FORWARD, V(-0.95, 0, 0.1), 0, STANDUP_FORWARD, 1},
+        {classic, STANDUP_FORWARD, back, 0, STANDUP_FORWARD, 1},
     };
     for (const Case& c : cases) {
         boost::shared_ptr<Worldmodel> world(new Worldmodel("Blue"));
         world->parse(c.game_state);
         world->current_status().torso_up_ = c.up;
-        world->current_status().gyr_["torso"] = V(5, 5, 5);
+        world->current_status().gyr_["torso"] = V(0, 0, 0);
         Tervalonaction act(world);
         act.debug_flag_ = false;
-        act.state = STANDUP_BACK;
-        act.action_state_ = 3;
+        act.state = c.motion;
+        act.action_state_ = c.motion == STANDUP_BACK ? 3 : 0;
         act.back_tries_ = c.tries_before;
-        act.standup_back();
-        EXPECT_EQ(c.phase, act.action_state_) << c.game_state << " tries " << c.tries_before;
+        if (c.motion == STANDUP_BACK) {
+            act.standup_back();
+        } else {
+            act.standup_forward();
+        }
+        EXPECT_EQ(c.next_motion, act.state) << c.game_state << " tries " << c.tries_before;
+        EXPECT_EQ(c.next_phase, act.action_state_) << c.game_state << " tries " << c.tries_before;
     }
 }
 
