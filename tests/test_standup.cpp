@@ -588,7 +588,7 @@ TEST_F(Standup, EveryWayOutFiresExactlyAtItsLimit)
         {STANDUP_FORWARD, 5, up, shaking, "raj1", -90, 150, kEnd},
         {STANDUP_FORWARD, 21, V(0, 0.98, 0.1), shaking, "llj3", 85, 100, 22},
         {STANDUP_FORWARD, 24, V(0, -0.98, 0.1), shaking, "laj2", 90, 100, 0},
-        {STANDUP_BACK, 30, back, shaking, "llj3", 0, 30, 0},
+        {STANDUP_BACK, 30, back, shaking, "llj3", 0, 20, 0},
         {STANDUP_BACK, 0, back, kStill, "llj3", -18, 40, 1},
         {STANDUP_BACK, 2, back, kStill, "llj3", 89, 30, 31},
         {STANDUP_BACK, 31, back, kStill, "llj3", 89, 50, 3},
