@@ -196,16 +196,6 @@ TEST(Forward, FartherFromTheBallThanATeammateWaitsBehindAndBeside)
             EXPECT_NEAR(c.ball_x - 1.5, r.act->goto_xyz_.v_[0], 1e-12) << c.what;
         }
     }
-    // There: stepping on the spot, turned to the ball.
-    Rig r;
-    r.world->parse("(time (now 10.0))(GS (unum 2) (team left) (t 1.0) (pm PlayOn))(See (P (team Blue) (id 3) (pol 1 0 0)))");
-    r.st().player_xyz_["mate"][3] = V(2.5, 0.5, 0.0);
-    r.me(1.5, -1.2, 30.0);
-    r.ball(3.0, 0.0, 1.9, 0.0);
-    r.fw();
-    EXPECT_NEAR(-1.0, r.act->goto_xyz_.v_[1], 1e-12);
-    EXPECT_EQ(0.0, r.act->goto_pos_.v_[0]);
-    EXPECT_NEAR(std::atan2(1.2, 1.5) * 180.0 / M_PI - 30.0, r.act->goto_pos_.v_[1], 1e-9);
 }
 
 // ---------------------------------------------------------------- goalkeeper
