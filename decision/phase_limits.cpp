@@ -36,6 +36,7 @@ const PhaseLimit Tervalonaction::kPhaseLimits[] = {
     // On today's server the body lands first: still rocking, it sat up in
     // 2 of 6 trials; after 0.4, 0.6 or 1.0 s of rest in every one. Each
     // tenth of a second counts: type 1 stands up in 9.6-9.8 s with this.
+    // The rest before a second try takes as long.
     {STANDUP_BACK, kBackRest, seconds(0.4), STANDUP_BACK, 0},
     {STANDUP_BACK, 0, seconds(0.8), STANDUP_BACK, 1},
     {STANDUP_BACK, 1, seconds(0.8), STANDUP_BACK, 2},

@@ -221,9 +221,10 @@ void Tervalonaction::standup_back()
         action_state_ = kBackRest;
     }
     if (action_state_ == kBackRest) {
+        // Its whole time even on a still body: the soft pose has to undo the
+        // last try's, or the next try fails just the same.
         apply(phase_row(STANDUP_BACK, kBackRest, kForwardPhases[0]));
         level_head();
-        if (torso_still(*world_, 0.5)) action_state_ = 0;
         return;
     }
     if (action_state_ == kQuickSit) {

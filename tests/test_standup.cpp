@@ -257,8 +257,7 @@ const V kStill(0, 0, 0);
 INSTANTIATE_TEST_SUITE_P(
     Back, PhaseExit,
     ::testing::Values(
-        ExitCase{"RestAt", BACK, 30, {}, V(0, 0.5, 0), 30},
-        ExitCase{"RestPast", BACK, 30, {}, V(0.49, -0.49, 0.49), 0},
+        ExitCase{"RestEvenWhenStill", BACK, 30, {}, kStill, 30},
         ExitCase{"P0Llj3At", BACK, 0, {{"llj3", -18.0}, {"llj5", 43}}, kStill, 0},
         ExitCase{"P0Llj3Past", BACK, 0, {{"llj3", -18.5}, {"llj5", 43}}, kStill, 1},
         ExitCase{"P0Llj5At", BACK, 0, {{"llj3", -19}, {"llj5", 42.0}}, kStill, 0},
