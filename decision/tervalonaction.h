@@ -122,7 +122,7 @@ public:
     static constexpr int kLeftSideSwing = 23;   // forward: lying on the left side
     static constexpr int kLeftSidePush = 24;
     static constexpr int kQuickSit = 31;        // back: phase 2 again, faster
-    static constexpr int kBackRest = 30;        // back: at rest first (today's server)
+    static constexpr int kBackRest = 30;        // back: at rest (first, on today's server)
     static constexpr int kBackTries = 3;        // back: sit-ups from the back, at most
 
     // The ways out, one row per phase with its own (decision/phase_limits.cpp);

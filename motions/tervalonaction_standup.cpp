@@ -212,11 +212,11 @@ void Tervalonaction::standup_back()
     };
 
     if (debug_flag_) std::cout << "standup_back() " << action_state_ << std::endl;
-    // Today's server: the sit-up now and then leaves the body flat on its
-    // back, from where the rest of the stand-up only loses time. Rest and sit
-    // up again, a few times.
-    if (action_state_ == 3 && world_->generation() == GEN_TODAY &&
-        world_->current_status().torso_up_.v_[0] > kOverX && back_tries_ + 1 < kBackTries) {
+    // The sit-up now and then leaves the body flat on its back (mostly when
+    // it began before the body had come to rest), from where the rest of the
+    // stand-up only loses time. Rest and sit up again, a few times.
+    if (action_state_ == 3 && world_->current_status().torso_up_.v_[0] > kOverX &&
+        back_tries_ + 1 < kBackTries) {
         ++back_tries_;
         action_state_ = kBackRest;
     }
@@ -287,11 +287,10 @@ void Tervalonaction::standup_forward()
     const Worldmodel::TVector3& up = world_->current_status().torso_up_;
     // The first phase of the way up from where the body lies once at rest.
     const int rise = !on_side(up) ? 1 : on_right_side(up) ? kRightSideSwing : kLeftSideSwing;
-    // Today's server: a body that rolled over onto its back while coming to
-    // rest gets up from there (the forward stand-up only folds it up on its
-    // back, and the next try comes 6 s later).
-    const bool rolled_onto_back =
-        !standup_flag_ && world_->generation() == GEN_TODAY && up.v_[0] > kOverX && up.v_[2] < kFallenZ;
+    // A body that rolled over onto its back while coming to rest gets up
+    // from there (the forward stand-up only folds it up on its back, and the
+    // next try comes 6 s later).
+    const bool rolled_onto_back = !standup_flag_ && up.v_[0] > kOverX && up.v_[2] < kFallenZ;
     if (action_state_ >= kRightSideSwing && action_state_ <= kLeftSidePush) {
         apply(phase_row(STANDUP_FORWARD, action_state_, kSideRoll[action_state_ - kRightSideSwing]));
         level_head();

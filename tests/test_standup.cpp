@@ -384,12 +384,12 @@ TEST_F(Standup, FallMidKickRestartsTheProtocolAndRunsPhaseZeroInTheSameCycle)
     EXPECT_EQ(kBackTargets.size() + 2, act_.new_joint.size());  // and the head
 }
 
-// Today's server: a body fallen on its back first comes to rest (the back
+// On today's server a body fallen on its back first comes to rest (the back
 // stand-up started while it still rocked sat it up only about half the
-// time); a sit-up that leaves it flat on its back rests and sits up again;
-// a body that came to rest on its back after a fall onto its front gets up
-// from its back. Three tries of the back stand-up in all.
-TEST_F(Standup, OnTheBackOnTodaysServerRestsAndTriesAgain)
+// time). On both, a sit-up that leaves it flat on its back rests and sits up
+// again, and a body that came to rest on its back after a fall onto its
+// front gets up from its back. Three tries of the back stand-up in all.
+TEST_F(Standup, OnTheBackRestsAndTriesAgain)
 {
     struct Case {
         const char* game_state;
@@ -410,11 +410,11 @@ TEST_F(Standup, OnTheBackOnTodaysServerRestsAndTriesAgain)
         {today, STANDUP_BACK, back, 1, STANDUP_BACK, 30},
         {today, STANDUP_BACK, back, 2, STANDUP_BACK, 3},
         {today, STANDUP_BACK, side, 0, STANDUP_BACK, 3},
-        {classic, STANDUP_BACK, back, 0, STANDUP_BACK, 3},
+        {classic, STANDUP_BACK, back, 0, STANDUP_BACK, 30},
         {today, STANDUP_FORWARD, back, 0, STANDUP_BACK, 0},
         {today, STANDUP_FORWARD, back, 2, STANDUP_FORWARD, 1},
         {today, STANDUP_FORWARD, front, 0, STANDUP_FORWARD, 1},
-        {classic, STANDUP_FORWARD, back, 0, STANDUP_FORWARD, 1},
+        {classic, STANDUP_FORWARD, back, 0, STANDUP_BACK, 0},
     };
     for (const Case& c : cases) {
         boost::shared_ptr<Worldmodel> world(new Worldmodel("Blue"));
