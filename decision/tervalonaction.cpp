@@ -179,6 +179,16 @@ bool Tervalonaction::check_beam()
         }
         if (!(left ? rule.left_place : rule.right_place)) return false;
 
+        // A keeper upright on its point keeps goal: the motion that a
+        // placement would break off (a crouch, a back walk) tips it over.
+        const Worldmodel::TStatus& st = world_->current_status();
+        const double dx = st.position_.v_[0] - beam_x;
+        const double dy = st.position_.v_[1] - beam_y;
+        if (position == GK && first_position == GK && dx * dx + dy * dy <= kOffPoint * kOffPoint &&
+            st.torso_up_.v_[2] >= 0.8) {
+            return false;
+        }
+
         action_state_ = 0;
         action_end_ = true;
         // Before the server has given a number there is no place to go to:

@@ -326,8 +326,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Keeper{"127.0.0.119", "right", "-1,3.5", "sidestep()", "6"},
                       Keeper{"127.0.0.120", "right", "-1,1", "handup()", ""}));
 
-// The keeper's crouch holds with the ball at its feet; pushed off its post,
-// it rises and walks back.
+// The keeper's crouch holds with the ball at its feet and through a goal's
+// placement on its point; pushed off its post, it rises and walks back.
 struct KeeperHold {
     const char* addr;
     const char* what;
@@ -365,6 +365,8 @@ INSTANTIATE_TEST_SUITE_P(
     Keeper, KeeperHoldTest,
     ::testing::Values(KeeperHold{"127.0.6.1", "ball at its feet", {"--script=0:BeforeKickOff,0.5:PlayOn",
                                                                    "--ball-at=3:-5.0,0.1"}, ""},
+                      KeeperHold{"127.0.6.2", "goal placement", {"--script=0:BeforeKickOff,0.5:PlayOn,4:Goal_Right,"
+                                                                 "4.1:KickOff_Left,4.2:PlayOn"}, ""},
                       KeeperHold{"127.0.6.3", "pushed out", {"--script=0:BeforeKickOff,0.5:PlayOn",
                                                              "--move=4:-4.6,0,0"}, "back_walk()"}));
 
