@@ -45,6 +45,11 @@ const PhaseLimit Tervalonaction::kPhaseLimits[] = {
     {STANDUP_BACK, 3, seconds(1.0), STANDUP_BACK, 4},
     {STANDUP_BACK, 4, seconds(0.8), STANDUP_BACK, 5},
     {STANDUP_BACK, 5, seconds(1.0), STANDUP_BACK, 6},
+    // The keeper's hand-up: arms that never quite get out crouch anyway; the
+    // crouch is held until the keeper releases it, its limit only starting
+    // the count over.
+    {HANDUP, 0, seconds(2.0), HANDUP, 1},
+    {HANDUP, 1, seconds(10.0), HANDUP, 1},
 };
 
 namespace {

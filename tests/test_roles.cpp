@@ -200,146 +200,109 @@ TEST(Forward, FartherFromTheBallThanATeammateWaitsBehindAndBeside)
 
 // ---------------------------------------------------------------- goalkeeper
 
-TEST(Goalkeeper, OnTheGoalLineFollowsTheBallSidewaysOrBlocks)
+// Classic field: the keeper's line at x = -5.3, a ball wide beyond |y| = 2.5.
+TEST(Goalkeeper, ChoosesTheWayBackToItsPost)
 {
+    const double kNaN = std::nan("");
     struct Case {
+        const char* what;
         double me_x, me_y, heading, ball_y;
         BehaviorState state;
         bool dturn;
     };
     const std::vector<Case> cases = {
-        {-5.6, 0.05, 0.0, 2.8, SIDESTEP, false},
-        {-5.6, 0.05, 0.0, 1.0, HANDUP, false},
-        {-5.6, 0.5, 15.0, 1.0, TURN, true},
-        {-5.6, 0.5, 10.0, 1.0, SIDESTEP, false},   // heading tolerance is inclusive
-        {-5.6, 0.5, -10.5, 1.0, TURN, true},
-        {-5.6, 0.5, 0.0, 2.5, HANDUP, false},      // exactly 2.5: neither side
-        {-5.6, 0.05, 0.0, -2.5, HANDUP, false},
-        {-5.6, 0.1, 0.0, 1.0, SIDESTEP, false},    // 0.1 off centre counts as off
-        {-5.6, -0.1, 0.0, -2.8, SIDESTEP, false},  // ... and as centred
-        {-5.6, 0.5, 0.0, 2.8, HANDUP, false},
-        {-5.5, 0.05, 0.0, 1.0, HANDUP, false},     // exactly on the line
+        {"on the line", -5.3, 0.05, 0.0, 1.0, HANDUP, false},
+        {"a camera's reach in front", -5.21, 0.0, 0.0, 1.0, HANDUP, false},
+        {"further in front", -5.19, 0.0, 0.0, 1.0, BACK_WALK, false},
+        {"in front, heading at the tolerance", -4.0, 0.0, 10.0, 1.0, BACK_WALK, false},
+        {"in front, heading beyond it", -4.0, 0.0, -10.5, 1.0, TURN, true},
+        {"a little behind", -5.69, 0.0, 0.0, 1.0, HANDUP, false},
+        {"well behind", -5.71, 0.0, 0.0, 1.0, GAIT, false},
+        {"well behind, turned", -6.0, 0.0, 15.0, 1.0, TURN, true},
+        {"0.2 off centre counts as off", -5.3, -0.2, 0.0, 1.0, SIDESTEP, false},
+        {"a little less is centred", -5.3, 0.19, 0.0, 1.0, HANDUP, false},
+        {"centred, ball wide", -5.3, 0.05, 0.0, -2.8, SIDESTEP, false},
+        {"off centre, ball wide", -5.3, 0.5, 0.0, 2.8, HANDUP, false},
+        {"ball exactly 2.5 out: neither", -5.3, 0.5, 0.0, 2.5, HANDUP, false},
+        {"off centre, turned", -5.3, 0.5, 15.0, 1.0, TURN, true},
+        {"facing 30 degrees off", -5.3, 0.0, 30.0, 1.0, HANDUP, false},
+        {"facing further off", -5.3, 0.0, -30.5, 1.0, TURN, true},
+        {"no place", kNaN, kNaN, 0.0, 1.0, HANDUP, false},
     };
     for (const Case& c : cases) {
         Rig r;
         r.me(c.me_x, c.me_y, c.heading);
-        r.ball(-1.0, c.ball_y, 4.0, 10.0);
+        r.ball(-4.0, c.ball_y, 1.0, 0.0);
         const std::string out = r.gk();
-        EXPECT_EQ(c.state, r.act->state) << c.me_y << " " << c.heading << " " << c.ball_y;
-        EXPECT_EQ(c.dturn, r.act->dturn_flag_);
-        EXPECT_FALSE(r.act->action_end_);
-        EXPECT_FALSE(contains(out, "**************"));
-        EXPECT_FALSE(contains(out, "!!!!!!!!!!!!"));
-        // Behind the ball: the ball itself, over the ground.
-        EXPECT_NEAR(std::hypot(-1.0 - c.me_x, c.ball_y - c.me_y), r.act->goto_pos_.v_[0], 1e-9);
+        EXPECT_EQ(c.state, r.act->state) << c.what;
+        EXPECT_EQ(c.dturn, r.act->dturn_flag_) << c.what;
+        EXPECT_EQ(0, r.act->action_state_) << c.what;
+        EXPECT_FALSE(r.act->action_end_) << c.what;
+        EXPECT_EQ(c.state == BACK_WALK || c.state == GAIT, contains(out, "\n**************\n")) << c.what;
     }
 }
 
-TEST(Goalkeeper, AwayFromTheGoalLineBacksUpOrTurnsHome)
+// Crouched, the keeper keeps blocking whatever the ball does; only a post
+// lost by more than the slack makes it rise (phase 2).
+TEST(Goalkeeper, RisesFromTheCrouchOnlyOffItsPost)
 {
     struct Case {
-        double heading;
-        BehaviorState state;
-        bool dturn;
-    };
-    const std::vector<Case> cases = {{5.0, BACK_WALK, false}, {10.0, BACK_WALK, false},
-                                     {10.5, TURN, true},      {-15.0, TURN, true}};
-    for (const Case& c : cases) {
-        Rig r;
-        r.me(-4.0, 0.0, c.heading);
-        r.ball(2.0, 0.0, 6.0, 0.0);
-        const std::string out = r.gk();
-        EXPECT_TRUE(contains(out, "\n**************\n"));
-        EXPECT_EQ(c.state, r.act->state) << c.heading;
-        EXPECT_EQ(c.dturn, r.act->dturn_flag_);
-    }
-}
-
-TEST(Goalkeeper, BallInTheDangerZoneWalksOrTurnsToIt)
-{
-    struct Case {
-        double ball_x, ball_y, bearing;
-        BehaviorState state;
-        bool danger;
-    };
-    const std::vector<Case> cases = {
-        {-3.1, 0.5, 31.0, TURN, true},  {-3.1, 0.5, 29.9, WALK, true}, {-3.1, -2.9, -40.0, TURN, true},
-        {-3.0, 0.5, 31.0, HANDUP, false},  // x exactly -3: outside
-        {-4.0, 3.0, 31.0, SIDESTEP, false},  // |y| exactly 3: outside
-    };
-    for (const Case& c : cases) {
-        Rig r;
-        r.me(-5.6, 0.0, 0.0);
-        r.ball(c.ball_x, c.ball_y, 2.5, c.bearing);
-        if (c.danger) r.face(c.bearing);  // elsewhere the heading is the keeper's business
-        const std::string out = r.gk();
-        EXPECT_EQ(c.danger, contains(out, "\n!!!!!!!!!!!!\n")) << c.ball_x << " " << c.ball_y;
-        EXPECT_EQ(c.state, r.act->state) << c.ball_x << " " << c.ball_y;
-        EXPECT_FALSE(r.act->dturn_flag_);
-    }
-}
-
-TEST(Goalkeeper, AheadOfTheBallGoesBackAMetreBehindIt)
-{
-    Rig r;
-    r.me(-2.0, 0.1, 0.0);
-    r.ball(-2.3, 0.0, 0.3, 170.0);
-    const std::string out = r.gk();
-    EXPECT_TRUE(contains(out, "\n追い越し\n"));
-    EXPECT_DOUBLE_EQ(-3.3, r.act->goto_xyz_.v_[0]);
-    EXPECT_DOUBLE_EQ(0.5, r.act->goto_xyz_.v_[1]);
-
-    Rig far;
-    far.me(-1.0, 0.0, 0.0);
-    far.ball(-3.0, 1.0, 2.2, 50.0);
-    far.gk();
-    EXPECT_DOUBLE_EQ(-4.0, far.act->goto_xyz_.v_[0]);
-    EXPECT_DOUBLE_EQ(1.0, far.act->goto_xyz_.v_[1]);
-    EXPECT_NEAR(std::hypot(3.0, 1.0), far.act->goto_pos_.v_[0], 1e-9);
-}
-
-TEST(Goalkeeper, ReleasesARunningHandUpWhenTheBallComesClose)
-{
-    struct Case {
+        const char* what;
+        double me_x, me_y, heading, ball_x;
         int phase;
-        double ball_x, ball_y;
-        BehaviorState state;
-        int want;
     };
     const std::vector<Case> cases = {
-        {1, -3.6, 0.0, HANDUP, 2},   {0, -3.6, 2.9, HANDUP, 2},  // also before the crouch
-        {1, -3.5, 0.0, HANDUP, 1},   {1, -3.6, 3.0, HANDUP, 1},  {1, -3.6, -3.0, HANDUP, 1},
-        {1, -4.0, 0.0, SIDESTEP, 1},
+        {"ball at its feet", -5.3, 0.0, 0.0, -5.1, 1},
+        {"in front within the slack", -5.06, 0.0, 0.0, 0.0, 1},
+        {"in front beyond it", -5.04, 0.0, 0.0, 0.0, 2},
+        {"to a side within the slack", -5.3, -0.34, 0.0, 0.0, 1},
+        {"to a side beyond it", -5.3, 0.36, 0.0, 0.0, 2},
+        {"facing 45 degrees off", -5.3, 0.0, 45.0, 0.0, 1},
+        {"facing further off", -5.3, 0.0, -45.5, 0.0, 2},
     };
     for (const Case& c : cases) {
         Rig r;
-        r.act->state = c.state;
+        r.act->state = HANDUP;
         r.act->action_end_ = false;
-        r.act->action_state_ = c.phase;
-        r.me(-5.6, 0.0, 0.0);
-        r.ball(c.ball_x, c.ball_y, 2.0, 0.0);
+        r.act->action_state_ = 1;
+        r.me(c.me_x, c.me_y, c.heading);
+        r.ball(c.ball_x, 0.0, 1.0, 0.0);
         r.gk();
-        EXPECT_EQ(c.want, r.act->action_state_) << c.phase << " " << c.ball_x << " " << c.ball_y;
-        EXPECT_EQ(c.state, r.act->state);
-        EXPECT_FALSE(r.act->action_end_);
+        EXPECT_EQ(c.phase, r.act->action_state_) << c.what;
+        EXPECT_EQ(HANDUP, r.act->state) << c.what;
+        EXPECT_FALSE(r.act->action_end_) << c.what;
     }
 }
 
-// The release comes before the choice, so when the hand-up has just ended the
-// motion chosen in the same cycle starts at the released phase.
-TEST(Goalkeeper, ReleaseAfterAnEndedHandUpCarriesIntoTheChoice)
+// Today's server (line at x = -13.9): the gait takes the keeper to its post,
+// facing it, and turns it on the spot to face the far goal.
+TEST(Goalkeeper, TodayGoesToItsPostWithTheGait)
 {
-    Rig r;
-    r.act->state = HANDUP;
-    r.act->action_end_ = true;
-    r.act->action_state_ = 0;
-    r.me(-5.6, 0.0, 0.0);
-    r.ball(-3.6, 0.0, 2.0, 10.0);
-    const std::string out = r.gk();
-    EXPECT_TRUE(contains(out, "\n!!!!!!!!!!!!\n"));
-    EXPECT_EQ(WALK, r.act->state);
-    EXPECT_EQ(2, r.act->action_state_);
-    EXPECT_FALSE(r.act->action_end_);
+    struct Case {
+        const char* what;
+        double me_x, heading;
+        BehaviorState state;
+        double distance, bearing;  // goto_pos_
+    };
+    const std::vector<Case> cases = {
+        {"far, facing away", -13.0, 0.0, GAIT, 0.9, 180.0},
+        {"near, facing the post", -13.6, 180.0, GAIT, 0.3, 0.0},
+        {"near, facing away", -13.6, 0.0, BACK_WALK, 0.3, 180.0},
+        {"on it, turned", -13.9, 100.0, GAIT, 0.0, -100.0},
+        {"on it, turned the other way", -13.9, -40.0, GAIT, 0.0, 40.0},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        r.world->parse("(GS (unum 1) (team left) (sl 0) (sr 0) (t 1.0) (pm PlayOn))");
+        r.me(c.me_x, 0.0, c.heading);
+        r.ball(-10.0, 0.0, 4.0, 0.0);
+        r.gk();
+        EXPECT_EQ(c.state, r.act->state) << c.what;
+        EXPECT_FALSE(r.act->dturn_flag_) << c.what;
+        EXPECT_NEAR(c.distance, r.act->goto_pos_.v_[0], 1e-9) << c.what;
+        EXPECT_NEAR(c.bearing, std::fabs(r.act->goto_pos_.v_[1]) == 180.0 ? 180.0 : r.act->goto_pos_.v_[1], 1e-9)
+            << c.what;
+    }
 }
 
 TEST(Goalkeeper, TraceLines)
@@ -356,7 +319,7 @@ TEST(Goalkeeper, TraceLines)
               "2\n-1\n0.04\n-4.5\n0.25\n5.5\n",
               r.gk());
     EXPECT_EQ(OVAREL, r.act->state);            // the running motion goes on ...
-    EXPECT_NEAR(std::hypot(6.5, 1.25), r.act->goto_pos_.v_[0], 1e-9);  // ... towards the refreshed target
+    EXPECT_NEAR(0.8, r.act->goto_pos_.v_[0], 1e-9);  // ... towards the refreshed target
 
     r.act->action_end_ = true;
     EXPECT_EQ("ball a ----------------------- :3\n"

@@ -570,8 +570,10 @@ TEST_F(Standup, EveryWayOutFiresExactlyAtItsLimit)
         {STANDUP_BACK, 2, back, kStill, "llj3", 89, 30, 31},
         {STANDUP_BACK, 31, back, kStill, "llj3", 89, 50, 3},
         {STANDUP_BACK, 5, back, kStill, "laj1", 85, 50, 6},
+        // The keeper's crouch is held, its count starting over.
+        {HANDUP, 1, up, kStill, "raj2", -65, 500, 1},
         // Any other phase of any motion: ten seconds, then the role chooses.
-        {HANDUP, 1, up, kStill, "raj2", -65, 500, kEnd},
+        {SIDESTEP, 2, up, kStill, "raj2", 0, 500, kEnd},
         {WALK, 0, up, kStill, "rlj5", 19, 500, 0},
     };
     status().gs_pm_ = "PlayOn";

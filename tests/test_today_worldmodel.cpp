@@ -201,8 +201,8 @@ TEST(TodayServer, FieldPlacesOnTheLargerField)
             EXPECT_EQ(f.half_length, act.goal_pos("opp").v_[0]);
         }
     }
-    EXPECT_EQ(-14.5, today_field().keeper_x());
-    EXPECT_EQ(-5.5, classic_field().keeper_x());
+    EXPECT_EQ(-13.9, today_field().keeper_x());
+    EXPECT_EQ(-5.3, classic_field().keeper_x());
 }
 
 // Through the world model: a vision message with a single landmark keeps the
