@@ -40,7 +40,7 @@ struct Placement {
 // 2 in the centre. At the other team's kick-off the team drops back and 3
 // joins the defence; everybody but 2 keeps 2 m from the centre spot.
 const Placement kOffense[] = {
-    {-5.3,   0.0,   0.0, GK},  // 1
+    {-5.5,   0.0,   0.0, GK},  // 1
     {-0.17, -0.036, 0.0, FW},  // 2  takes the kick-off
     {-2.2,  -1.5,   0.0, MF},  // 3
     {-2.2,   1.5,   0.0, MF},  // 4
@@ -54,7 +54,7 @@ const Placement kOffense[] = {
 };
 
 const Placement kDefense[] = {
-    {-5.3,   0.0,   0.0, GK},  // 1
+    {-5.5,   0.0,   0.0, GK},  // 1
     {-2.5,  -0.5,   0.0, FW},  // 2
     {-3.0,   0.5,   0.0, DF},  // 3
     {-3.0,  -2.0,   0.0, MF},  // 4
@@ -187,13 +187,14 @@ bool Tervalonaction::check_beam()
         }
         if (!(left ? rule.left_place : rule.right_place)) return false;
 
-        // A keeper upright on its point keeps goal: the motion that a
-        // placement would break off (a crouch, a back walk) tips it over.
+        // Today's server: a keeper upright on its point keeps goal: the
+        // motion that a placement would break off (a crouch, a back walk)
+        // tips it over.
         const Worldmodel::TStatus& st = world_->current_status();
         const double dx = st.position_.v_[0] - beam_x;
         const double dy = st.position_.v_[1] - beam_y;
-        if (position == GK && first_position == GK && dx * dx + dy * dy <= kOffPoint * kOffPoint &&
-            st.torso_up_.v_[2] >= 0.8) {
+        if (world_->generation() == GEN_TODAY && position == GK && first_position == GK &&
+            dx * dx + dy * dy <= kOffPoint * kOffPoint && st.torso_up_.v_[2] >= 0.8) {
             return false;
         }
 
@@ -207,10 +208,10 @@ bool Tervalonaction::check_beam()
         placing_ = true;
         position = first_position;
         role_number_ = world_->number();
-        // Straightening knees bent by the gait snaps the body over backwards
-        // (the beam after a goal): slowly then.
-        const bool bent =
-            state == GAIT && (std::fabs(get("rlj4")) > kBentKnee || std::fabs(get("llj4")) > kBentKnee);
+        // Straightening knees bent by the gait or the keeper's crouch snaps
+        // the body over backwards (the beam after a goal): slowly then.
+        const bool bent = (state == GAIT || state == HANDUP) &&
+                          (std::fabs(get("rlj4")) > kBentKnee || std::fabs(get("llj4")) > kBentKnee);
         ovarel(bent ? kSoftRest : 0.4);
         level_head();
         return true;

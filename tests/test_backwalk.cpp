@@ -119,8 +119,8 @@ TEST_P(BackWalkStanceTest, FinishesBehindTheLineOrOffHeading)
 
 INSTANTIATE_TEST_SUITE_P(
     BackWalk, BackWalkStanceTest,
-    testing::Values(StanceCase{-5.3, 10.0, false}, StanceCase{-5.3, -10.0, false},
-                    StanceCase{std::nextafter(-5.3, -6.0), 0.0, true},
+    testing::Values(StanceCase{-5.5, 10.0, false}, StanceCase{-5.5, -10.0, false},
+                    StanceCase{std::nextafter(-5.5, -6.0), 0.0, true},
                     StanceCase{0.0, std::nextafter(10.0, 11.0), true},
                     StanceCase{0.0, std::nextafter(-10.0, -11.0), true},
                     StanceCase{kNaN, kNaN, false}));
@@ -153,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
                     AbortCase{2, -6.0, 0.0, true}, AbortCase{4, -6.0, 0.0, true},
                     AbortCase{1, 0.0, 11.0, true}, AbortCase{3, 0.0, -11.0, true},
                     AbortCase{2, 0.0, 11.0, false}, AbortCase{4, 0.0, -11.0, false},
-                    AbortCase{2, -5.3, 0.0, false}, AbortCase{1, 0.0, 10.0, false},
+                    AbortCase{2, -5.5, 0.0, false}, AbortCase{1, 0.0, 10.0, false},
                     AbortCase{6, -6.0, 0.0, true}, AbortCase{7, 0.0, 11.0, true},
                     AbortCase{2, kNaN, kNaN, false}, AbortCase{1, kNaN, kNaN, false}));
 

@@ -172,10 +172,10 @@ TEST_P(BeamTextByNumber, BeforeKickOffCycleStartsWithTheBeam)
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, BeamTextByNumber,
-                         ::testing::Values(BeamText{1, "left", "(beam -5.3 0 0 )", GK},
+                         ::testing::Values(BeamText{1, "left", "(beam -5.5 0 0 )", GK},
                                            BeamText{2, "left", "(beam -0.17 -0.036 0 )", FW},
                                            BeamText{3, "left", "(beam -2.2 -1.5 0 )", MF},
-                                           BeamText{1, "right", "(beam -5.3 0 0 )", GK},
+                                           BeamText{1, "right", "(beam -5.5 0 0 )", GK},
                                            BeamText{2, "right", "(beam -2.5 -0.5 0 )", FW},
                                            BeamText{3, "right", "(beam -3 0.5 0 )", DF}));
 

@@ -200,7 +200,7 @@ TEST(Forward, FartherFromTheBallThanATeammateWaitsBehindAndBeside)
 
 // ---------------------------------------------------------------- goalkeeper
 
-// Classic field: the keeper's line at x = -5.3, a ball wide beyond |y| = 2.5.
+// Classic field: the keeper's line at x = -5.5, a ball wide beyond |y| = 2.5.
 TEST(Goalkeeper, ChoosesTheWayBackToItsPost)
 {
     const double kNaN = std::nan("");
@@ -211,22 +211,22 @@ TEST(Goalkeeper, ChoosesTheWayBackToItsPost)
         bool dturn;
     };
     const std::vector<Case> cases = {
-        {"on the line", -5.3, 0.05, 0.0, 1.0, HANDUP, false},
-        {"a camera's reach in front", -5.21, 0.0, 0.0, 1.0, HANDUP, false},
-        {"further in front", -5.19, 0.0, 0.0, 1.0, BACK_WALK, false},
+        {"on the line", -5.5, 0.05, 0.0, 1.0, HANDUP, false},
+        {"a camera's reach in front", -5.41, 0.0, 0.0, 1.0, HANDUP, false},
+        {"further in front", -5.39, 0.0, 0.0, 1.0, BACK_WALK, false},
         {"in front, heading at the tolerance", -4.0, 0.0, 10.0, 1.0, BACK_WALK, false},
         {"in front, heading beyond it", -4.0, 0.0, -10.5, 1.0, TURN, true},
-        {"a little behind", -5.69, 0.0, 0.0, 1.0, HANDUP, false},
-        {"well behind", -5.71, 0.0, 0.0, 1.0, GAIT, false},
+        {"a little behind", -5.89, 0.0, 0.0, 1.0, HANDUP, false},
+        {"well behind", -5.91, 0.0, 0.0, 1.0, GAIT, false},
         {"well behind, turned", -6.0, 0.0, 15.0, 1.0, TURN, true},
-        {"0.2 off centre counts as off", -5.3, -0.2, 0.0, 1.0, SIDESTEP, false},
-        {"a little less is centred", -5.3, 0.19, 0.0, 1.0, HANDUP, false},
-        {"centred, ball wide", -5.3, 0.05, 0.0, -2.8, SIDESTEP, false},
-        {"off centre, ball wide", -5.3, 0.5, 0.0, 2.8, HANDUP, false},
-        {"ball exactly 2.5 out: neither", -5.3, 0.5, 0.0, 2.5, HANDUP, false},
-        {"off centre, turned", -5.3, 0.5, 15.0, 1.0, TURN, true},
-        {"facing 30 degrees off", -5.3, 0.0, 30.0, 1.0, HANDUP, false},
-        {"facing further off", -5.3, 0.0, -30.5, 1.0, TURN, true},
+        {"0.2 off centre counts as off", -5.5, -0.2, 0.0, 1.0, SIDESTEP, false},
+        {"a little less is centred", -5.5, 0.19, 0.0, 1.0, HANDUP, false},
+        {"centred, ball wide", -5.5, 0.05, 0.0, -2.8, SIDESTEP, false},
+        {"off centre, ball wide", -5.5, 0.5, 0.0, 2.8, HANDUP, false},
+        {"ball exactly 2.5 out: neither", -5.5, 0.5, 0.0, 2.5, HANDUP, false},
+        {"off centre, turned", -5.5, 0.5, 15.0, 1.0, TURN, true},
+        {"facing 30 degrees off", -5.5, 0.0, 30.0, 1.0, HANDUP, false},
+        {"facing further off", -5.5, 0.0, -30.5, 1.0, TURN, true},
         {"no place", kNaN, kNaN, 0.0, 1.0, HANDUP, false},
     };
     for (const Case& c : cases) {
@@ -252,13 +252,13 @@ TEST(Goalkeeper, RisesFromTheCrouchOnlyOffItsPost)
         int phase;
     };
     const std::vector<Case> cases = {
-        {"ball at its feet", -5.3, 0.0, 0.0, -5.1, 1},
-        {"in front within the slack", -5.06, 0.0, 0.0, 0.0, 1},
-        {"in front beyond it", -5.04, 0.0, 0.0, 0.0, 2},
-        {"to a side within the slack", -5.3, -0.34, 0.0, 0.0, 1},
-        {"to a side beyond it", -5.3, 0.36, 0.0, 0.0, 2},
-        {"facing 45 degrees off", -5.3, 0.0, 45.0, 0.0, 1},
-        {"facing further off", -5.3, 0.0, -45.5, 0.0, 2},
+        {"ball at its feet", -5.5, 0.0, 0.0, -5.3, 1},
+        {"in front within the slack", -5.26, 0.0, 0.0, 0.0, 1},
+        {"in front beyond it", -5.24, 0.0, 0.0, 0.0, 2},
+        {"to a side within the slack", -5.5, -0.34, 0.0, 0.0, 1},
+        {"to a side beyond it", -5.5, 0.36, 0.0, 0.0, 2},
+        {"facing 45 degrees off", -5.5, 0.0, 45.0, 0.0, 1},
+        {"facing further off", -5.5, 0.0, -45.5, 0.0, 2},
     };
     for (const Case& c : cases) {
         Rig r;
@@ -319,7 +319,7 @@ TEST(Goalkeeper, TraceLines)
               "2\n-1\n0.04\n-4.5\n0.25\n5.5\n",
               r.gk());
     EXPECT_EQ(OVAREL, r.act->state);            // the running motion goes on ...
-    EXPECT_NEAR(0.8, r.act->goto_pos_.v_[0], 1e-9);  // ... towards the refreshed target
+    EXPECT_NEAR(1.0, r.act->goto_pos_.v_[0], 1e-9);  // ... towards the refreshed target
 
     r.act->action_end_ = true;
     EXPECT_EQ("ball a ----------------------- :3\n"

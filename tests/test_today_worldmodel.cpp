@@ -202,7 +202,7 @@ TEST(TodayServer, FieldPlacesOnTheLargerField)
         }
     }
     EXPECT_EQ(-13.9, today_field().keeper_x());
-    EXPECT_EQ(-5.3, classic_field().keeper_x());
+    EXPECT_EQ(-5.5, classic_field().keeper_x());
 }
 
 // Through the world model: a vision message with a single landmark keeps the
