@@ -328,6 +328,21 @@ TEST_F(Dispatcher, PlacementStraightensBentKneesSlowly)
     }
 }
 
+// On today's server a keeper upright on its point keeps its goal through a
+// goal's placement; on the classic one it is placed, as every robot.
+TEST_F(Dispatcher, KeeperOnItsPointSkipsAGoalsPlacementOnTodaysServerOnly)
+{
+    for (const bool today : {true, false}) {
+        perceive(1, "left", "Goal_Right", today);
+        act_.position = GK;
+        act_.first_position = GK;
+        status().position_ = V(today ? -13.9 : -5.5, 0.05, 0.4);
+        status().torso_up_ = V(0, 0, 1);
+        cycle();
+        EXPECT_EQ(!today, act_.placing_) << today;
+    }
+}
+
 // Every beam makes the server's physics drift; placement beams when it starts
 // or the point changes, else only to put right a robot off its point or down,
 // at most once a second.
