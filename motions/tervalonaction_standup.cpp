@@ -225,6 +225,13 @@ void Tervalonaction::standup_back()
         // last try's, or the next try fails just the same.
         apply(phase_row(STANDUP_BACK, kBackRest, kForwardPhases[0]));
         level_head();
+        // At rest on a side or the front after all (the fall is seen at 60
+        // degrees of tilt, before it lands): the forward stand-up from there.
+        const Worldmodel::TVector3& up = world_->current_status().torso_up_;
+        if (phase_cycles() >= phase_limit(STANDUP_BACK, kBackRest) && (on_side(up) || up.v_[0] < -kOverX)) {
+            state = STANDUP_FORWARD;
+            action_state_ = on_side(up) ? (on_right_side(up) ? kRightSideSwing : kLeftSideSwing) : 1;
+        }
         return;
     }
     if (action_state_ == kQuickSit) {

@@ -439,6 +439,26 @@ TEST_F(Standup, OnTheBackRestsAndTriesAgain)
     }
 }
 
+// Seen falling onto its back, at rest on its left side: at the end of the
+// rest the forward stand-up's side roll takes over.
+TEST_F(Standup, AtRestOnASideAfterTheBackRestRollsOffTheSide)
+{
+    status().gs_pm_ = "PlayOn";
+    status().torso_up_ = V(0.17, -0.98, 0.01);
+    status().gyr_["torso"] = V(5, 5, 5);
+    act_.debug_flag_ = false;
+    act_.state = STANDUP_BACK;
+    act_.action_state_ = Tervalonaction::kBackRest;
+    act_.action_end_ = false;
+    for (int k = 1; k <= 20; ++k) {
+        ASSERT_EQ(STANDUP_BACK, act_.state) << k;
+        act_.clear();
+        act_.action();
+    }
+    EXPECT_EQ(STANDUP_FORWARD, act_.state);
+    EXPECT_EQ(Tervalonaction::kLeftSideSwing, act_.action_state_);
+}
+
 TEST_F(Standup, BackToForwardHandoverThroughTheDispatcher)
 {
     status().gs_pm_ = "PlayOn";
