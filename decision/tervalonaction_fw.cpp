@@ -78,7 +78,7 @@ bool Tervalonaction::mate_nearer_ball() const
     for (const auto& m : mates->second) {
         // The goalkeeper keeps to its box and leaves the ball to the others.
         if (m.first == 1 || m.first == world_->number()) continue;
-        if (!(st.time_ - world_->mate_seen_time(m.first) < kMateFresh) || world_->mate_down(m.first)) continue;
+        if (!(st.time_ - world_->mate_seen_time(m.first) < kMateFresh)) continue;
         if (ground_distance(m.second, st.ball_xyz_) + kYield < mine) return true;
     }
     return false;

@@ -156,25 +156,6 @@ TEST(TodayServer, PlayersAsBodyPartsAndHearingWithTheTeam)
     EXPECT_EQ("go on", s.hear_message_);
 }
 
-// A teammate whose head is seen near the ground is down: the others do not
-// wait for it at the ball. The camera half a metre up, the head 2 m ahead.
-TEST(TodayServer, ATeammateWithItsHeadNearTheGroundIsDown)
-{
-    const struct {
-        const char* head;  // seen
-        bool down;
-    } cases[] = {{"(head (pol 2 0 -11.54))", true}, {"(head (pol 2 0 -5.7))", false},
-                 {"(rfoot (pol 2 0 -13.9))", false}};
-    for (const auto& c : cases) {
-        Worldmodel w("Alpha");
-        w.parse(kScored + "(ACC (n torso) (a 0 0 9.81))");
-        w.current_status().position_ = V(0.0, 0.0, 0.5);
-        w.current_status().direction_ = 0.0;
-        w.parse(kScored + "(ACC (n torso) (a 0 0 9.81))(See (P (team Alpha) (id 3) " + c.head + "))");
-        EXPECT_EQ(c.down, w.mate_down(3)) << c.head;
-    }
-}
-
 // Formation places scale with the field, the goalkeeper's line keeps its
 // half metre, and every number 1-11 stands in its own half on both fields.
 TEST(TodayServer, FieldPlacesOnTheLargerField)

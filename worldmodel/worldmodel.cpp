@@ -1,7 +1,6 @@
 #include "worldmodel/worldmodel.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "worldmodel/body_frame.h"
 #include "worldmodel/landmarks.h"
@@ -220,8 +219,5 @@ void Worldmodel::localise_today(TStatus& s)
         const TVector3 polar_p = s.player_[p.key][p.id];
         const TVector3 q = seen_to_field(polar_p, hj1, hj2, steady_up_, s.position_, s.direction_);
         if (finite3(q)) s.player_xyz_[p.key][p.id] = TVector3(q.v_[0], q.v_[1], s.position_.v_[2]);
-        // A head this low belongs to a robot lying or getting up.
-        if (p.head && p.id <= kMaxMate && std::strcmp(p.key, "mate") == 0 && std::isfinite(q.v_[2]))
-            mate_down_[p.id] = q.v_[2] < kDownHead;
     }
 }

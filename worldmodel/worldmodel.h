@@ -100,8 +100,6 @@ public:
     // long past if never.
     static const int kMaxMate = 11;
     double mate_seen_time(int id) const { return id >= 1 && id <= kMaxMate ? mate_seen_[id] : kNever; }
-    // Today's server: teammate `id`'s head was last seen near the ground.
-    bool mate_down(int id) const { return id >= 1 && id <= kMaxMate && mate_down_[id]; }
     // Today's server: the field's up axis in the torso frame that the
     // landmarks and the ball are seen with (the gyroscope's, kept from
     // drifting by the accelerometer).
@@ -144,7 +142,7 @@ private:
     void today_game_state(const match_results& m, int i);
     void body_parts_player(const match_results& m, int i);
     // A perceived player into this message's snapshot.
-    void store_player(const char* team, int id, const TVector3& polar, bool head = false);
+    void store_player(const char* team, int id, const TVector3& polar);
 
     const std::string teamname_;
     SideID side_ = S_ERROR;
@@ -157,7 +155,6 @@ private:
     struct SeenPlayer {
         const char* key;
         int id;
-        bool head;  // placed by its head
     };
     static const int kMaxSeenPlayers = 24;
     SeenPlayer seen_players_[kMaxSeenPlayers] = {};
@@ -165,8 +162,6 @@ private:
     static constexpr double kNever = -1e9;
     double mate_seen_[kMaxMate + 1] = {kNever, kNever, kNever, kNever, kNever, kNever,
                                        kNever, kNever, kNever, kNever, kNever, kNever};
-    bool mate_down_[kMaxMate + 1] = {};
-    static constexpr double kDownHead = 0.3;  // m above the field
     // Today's server: the place from one landmark fix after another, and the
     // tilt the landmarks are seen with, steadied by the gyroscope.
     PoseFilter pose_filter_;

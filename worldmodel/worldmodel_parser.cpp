@@ -310,7 +310,7 @@ void Worldmodel::player_callback(const match_results& m, int i)
     }
 }
 
-void Worldmodel::store_player(const char* team, int id, const TVector3& polar, bool head)
+void Worldmodel::store_player(const char* team, int id, const TVector3& polar)
 {
     TStatus& cur = current_status();
     cur.player_[team][id] = polar;
@@ -318,7 +318,7 @@ void Worldmodel::store_player(const char* team, int id, const TVector3& polar, b
     if (std::strcmp(team, "mate") == 0 && id <= kMaxMate && polar.v_[0] > 0.0 && std::isfinite(cur.time_))
         mate_seen_[id] = cur.time_;
     if (seen_player_count_ < kMaxSeenPlayers) {
-        seen_players_[seen_player_count_++] = SeenPlayer{team, id, head};
+        seen_players_[seen_player_count_++] = SeenPlayer{team, id};
     }
 }
 
@@ -492,7 +492,7 @@ void Worldmodel::body_parts_player(const match_results& m, int i)
                              std::asin(z / r) * 180.0 / 3.141592653589793);
         }
         const char* team = equals(m[i + 1], teamname_) ? "mate" : "opp";
-        store_player(team, id, polar, head);
+        store_player(team, id, polar);
     } catch (const boost::bad_lexical_cast&) {
     }
 }
