@@ -326,48 +326,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Keeper{"127.0.0.119", "right", "-1,3.5", "sidestep()", "6"},
                       Keeper{"127.0.0.120", "right", "-1,1", "handup()", ""}));
 
-// The keeper's crouch holds with the ball at its feet; pushed off its post,
-// it rises and walks back.
-struct KeeperHold {
-    const char* addr;
-    const char* what;
-    std::vector<std::string> args;
-    const char* after;  // the first motion after the crouch, "" for none
-};
-
-void PrintTo(const KeeperHold& k, std::ostream* os) { *os << k.what; }
-
-class KeeperHoldTest : public ::testing::TestWithParam<KeeperHold> {};
-
-TEST_P(KeeperHoldTest, TheCrouchIsLeftOnlyOffThePost)
-{
-    const KeeperHold& k = GetParam();
-    std::vector<std::string> args = {"--unum=1", "--move=0.5:-5.55,0,0", "--ball=-1,0", "--cycles=400"};
-    args.insert(args.end(), k.args.begin(), k.args.end());
-    Game g = play(k.addr, args);
-    expect_orderly_end(g, k.addr);
-    const std::vector<std::string> motions = motion_lines(g.out);
-    std::size_t i = index_of(motions, "handup()", 0);
-    ASSERT_NE(std::string::npos, i);
-    while (i < motions.size() && starts_with(motions[i], "handup()")) ++i;
-    if (*k.after) {
-        ASSERT_LT(i, motions.size());
-        EXPECT_TRUE(starts_with(motions[i], k.after)) << motions[i];
-    } else {
-        EXPECT_EQ(motions.size(), i) << motions[i];
-    }
-    int beams = 0;
-    for (const std::string& r : g.received) beams += r.find("(beam") != std::string::npos;
-    EXPECT_EQ(1, beams);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Keeper, KeeperHoldTest,
-    ::testing::Values(KeeperHold{"127.0.6.1", "ball at its feet", {"--script=0:BeforeKickOff,0.5:PlayOn",
-                                                                   "--ball-at=3:-5.0,0.1"}, ""},
-                      KeeperHold{"127.0.6.3", "pushed out", {"--script=0:BeforeKickOff,0.5:PlayOn",
-                                                             "--move=4:-4.6,0,0"}, "back_walk()"}));
-
 // ------------------------------------------------------ real-physics episodes
 
 // The cycle a received line answers: the scene comes first, then one reply
