@@ -45,7 +45,8 @@ struct GaitShape {
     double step;       // step length (m)
     double sway;       // sideways sway of the hips (m)
     double lean;       // torso lean forward (deg)
-    double turn;       // most turn per period (deg)
+    double turn;       // most turn per period on the spot (deg)
+    double walk_turn;  // most turn per period while stepping (deg)
     double gain;       // joint gain
 };
 

@@ -26,7 +26,11 @@ const GaitShape kGait = {
     0.09,    // step length (m): the body moves this far per step
     0.02,    // sideways sway of the hips over the support foot (m)
     12.0,    // torso lean forward (deg)
-    26.0,    // most turn per period (deg)
+    26.0,    // most turn per period on the spot (deg)
+    // Stepping, the support foot carries the whole turn of a period round in
+    // half of it and twists the body with it: at 26 deg the robots fell in
+    // games twice as often while turning fast, at 10 about a fifth as often.
+    10.0,    // most turn per period while stepping (deg)
     0.4,     // joint gain
 };
 
@@ -131,7 +135,8 @@ void Tervalonaction::gait()
         // the ground would otherwise jerk the body.
         const double step = turn_only ? 0.0 : kGait.step * ramp;
         gait_step_ = std::max(gait_step_ - kStepChange, std::min(gait_step_ + kStepChange, step));
-        const double turn = std::isnan(bearing) ? 0.0 : std::max(-kGait.turn, std::min(kGait.turn, bearing));
+        const double most = turn_only ? kGait.turn : kGait.walk_turn;
+        const double turn = std::isnan(bearing) ? 0.0 : std::max(-most, std::min(most, bearing));
         gait_turn_ = std::max(gait_turn_ - kTurnChange, std::min(gait_turn_ + kTurnChange, turn * ramp));
     }
     if (debug_flag_)

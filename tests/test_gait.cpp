@@ -30,17 +30,26 @@ TEST(Gait, LegAnglesReachTheFootFlat)
 }
 
 // A period ends the motion exactly after its last cycle, with a time or
-// without; the target fixed at its start sets the step and which hip turns.
+// without; the target fixed at its start sets the step, which hip turns and
+// how far: stepping turns less per period than turning on the spot.
 TEST(Gait, PeriodStepAndTurnFromTheTarget)
 {
-    const int cycles = Tervalonaction::gait_shape().cycles;
+    const GaitShape& shape = Tervalonaction::gait_shape();
+    const int cycles = shape.cycles;
+    ASSERT_LT(shape.walk_turn, shape.turn);
     const struct {
         double distance, bearing, start;
         bool steps, left_yaws, right_yaws;
-    } cases[] = {{2.0, 0.0, 0.0, true, false, false},    {2.0, 30.0, 0.0, true, true, false},
-                 {2.0, -30.0, 0.0, true, false, true},   {2.0, 45.0, 0.0, false, true, false},
-                 {0.1, 0.0, 0.0, false, false, false},   {kNaN, kNaN, 0.0, false, false, false},
-                 {2.0, 0.0, kNaN, true, false, false}};
+        double turn;
+    } cases[] = {{2.0, 0.0, 0.0, true, false, false, 0.0},
+                 {2.0, 30.0, 0.0, true, true, false, shape.walk_turn},
+                 {2.0, -30.0, 0.0, true, false, true, -shape.walk_turn},
+                 {2.0, 44.0, 0.0, true, true, false, shape.walk_turn},
+                 {2.0, 45.0, 0.0, false, true, false, shape.turn},
+                 {2.0, -90.0, 0.0, false, false, true, -shape.turn},
+                 {0.1, 0.0, 0.0, false, false, false, 0.0},
+                 {kNaN, kNaN, 0.0, false, false, false, 0.0},
+                 {2.0, 0.0, kNaN, true, false, false, 0.0}};
     for (const auto& c : cases) {
         boost::shared_ptr<Worldmodel> world(new Worldmodel("Blue"));
         Tervalonaction act(world);
@@ -58,6 +67,7 @@ TEST(Gait, PeriodStepAndTurnFromTheTarget)
             yawed_right |= act.aim_joint["rlj1"] != 0.0;
         }
         EXPECT_EQ(c.steps, act.gait_step_ > 0.0) << c.distance << " " << c.bearing;
+        EXPECT_DOUBLE_EQ(c.turn, act.gait_turn_) << c.bearing;
         EXPECT_EQ(c.left_yaws, yawed_left) << c.bearing;
         EXPECT_EQ(c.right_yaws, yawed_right) << c.bearing;
     }
