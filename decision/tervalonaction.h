@@ -125,6 +125,7 @@ public:
     static constexpr int kQuickSit = 31;        // back: phase 2 again, faster
     static constexpr int kBackRest = 30;        // back: at rest (first, on today's server)
     static constexpr int kBackTries = 3;        // back: sit-ups from the back, at most
+    static constexpr int kBackUnrested = 32;    // back: phase 0 straight from a fall (its limit)
 
     // The ways out, one row per phase with its own (decision/phase_limits.cpp);
     // any other phase ends its motion after kGiveUpCycles.
@@ -211,6 +212,9 @@ private:
     void adopt_role();
     // A phase that has run its limit goes on by its way out.
     void way_out();
+    // The phase whose limit holds the running one (kBackUnrested for back
+    // phase 0 begun with no rest before it).
+    int limit_phase() const;
     // Counts the cycle of the phase about to run; after the step, forget_phase()
     // once the motion has ended or did not run.
     void count_phase();

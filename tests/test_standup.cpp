@@ -575,6 +575,7 @@ TEST_F(Standup, EveryWayOutFiresExactlyAtItsLimit)
         double angle;
         int cycles;
         int next_phase;  // of the same motion; kEnd: the role chose another
+        int back_tries = 0;  // before this one (0: straight from the fall, no rest)
     };
     const Case cases[] = {
         {STANDUP_FORWARD, 0, front, shaking, "raj1", 0, 30, 20},
@@ -583,7 +584,8 @@ TEST_F(Standup, EveryWayOutFiresExactlyAtItsLimit)
         {STANDUP_FORWARD, 21, V(0, 0.98, 0.1), shaking, "llj3", 85, 100, 22},
         {STANDUP_FORWARD, 24, V(0, -0.98, 0.1), shaking, "laj2", 90, 100, 0},
         {STANDUP_BACK, 30, back, shaking, "llj3", 0, 20, 0},
-        {STANDUP_BACK, 0, back, kStill, "llj3", -18, 40, 1},
+        {STANDUP_BACK, 0, back, kStill, "llj3", -18, 50, 1},
+        {STANDUP_BACK, 0, back, kStill, "llj3", -18, 40, 1, 1},
         {STANDUP_BACK, 2, back, kStill, "llj3", 89, 30, 31},
         {STANDUP_BACK, 31, back, kStill, "llj3", 89, 50, 3},
         {STANDUP_BACK, 5, back, kStill, "laj1", 85, 50, 6},
@@ -605,6 +607,7 @@ TEST_F(Standup, EveryWayOutFiresExactlyAtItsLimit)
         act.state = c.motion;
         act.action_state_ = c.phase;
         act.action_end_ = false;
+        act.back_tries_ = c.back_tries;
         std::string out;
         for (int k = 1; k <= c.cycles + 1; ++k) {
             act.clear();
