@@ -41,7 +41,8 @@ const PhaseLimit Tervalonaction::kPhaseLimits[] = {
     {STANDUP_BACK, 0, seconds(0.8), STANDUP_BACK, 1},
     // Straight from the fall (the classic server's first try) the body has
     // had no rest: with 0.8 s here 9 of 10 trials lay flat after the sit-up
-    // and took a second try (11.5 s); with 1.0 s, 4 of 4 sat up (8.2 s).
+    // and took a second try (11.5 s); with 1.0 s, 10 of 10 sat up at once
+    // (8.2-8.3 s).
     {STANDUP_BACK, kBackUnrested, seconds(1.0), STANDUP_BACK, 1},
     {STANDUP_BACK, 1, seconds(0.8), STANDUP_BACK, 2},
     {STANDUP_BACK, 2, seconds(0.6), STANDUP_BACK, kQuickSit},
