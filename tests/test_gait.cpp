@@ -40,13 +40,10 @@ TEST(Gait, PeriodStepAndTurnFromTheTarget)
         double distance, bearing, start;
         bool steps, left_yaws, right_yaws;
         double turn;
-    } cases[] = {{2.0, 0.0, 0.0, true, false, false, 0.0},
-                 {2.0, 30.0, 0.0, true, true, false, shape.walk_turn},
+    } cases[] = {{2.0, 0.0, 0.0, true, false, false, 0.0},   {2.0, 30.0, 0.0, true, true, false, shape.walk_turn},
                  {2.0, -30.0, 0.0, true, false, true, -shape.walk_turn},
-                 {2.0, 44.0, 0.0, true, true, false, shape.walk_turn},
-                 {2.0, 45.0, 0.0, false, true, false, shape.turn},
-                 {0.1, 0.0, 0.0, false, false, false, 0.0},
-                 {kNaN, kNaN, 0.0, false, false, false, 0.0},
+                 {2.0, 44.0, 0.0, true, true, false, shape.walk_turn}, {2.0, 45.0, 0.0, false, true, false, shape.turn},
+                 {0.1, 0.0, 0.0, false, false, false, 0.0},  {kNaN, kNaN, 0.0, false, false, false, 0.0},
                  {2.0, 0.0, kNaN, true, false, false, 0.0}};
     for (const auto& c : cases) {
         boost::shared_ptr<Worldmodel> world(new Worldmodel("Blue"));

@@ -384,11 +384,9 @@ TEST_F(Standup, FallMidKickRestartsTheProtocolAndRunsPhaseZeroInTheSameCycle)
     EXPECT_EQ(kBackTargets.size() + 2, act_.new_joint.size());  // and the head
 }
 
-// On today's server a body fallen on its back first comes to rest (the back
-// stand-up started while it still rocked sat it up only about half the
-// time). On both, a sit-up that leaves it flat on its back rests and sits up
-// again, and a body that came to rest on its back after a fall onto its
-// front gets up from its back. Three tries of the back stand-up in all.
+// Fallen on its back, the body rests first on today's server. A sit-up that
+// leaves it flat, or a body at rest on its back after the forward stand-up's
+// rest, rests and sits up again: three tries of the back stand-up in all.
 TEST_F(Standup, OnTheBackRestsAndTriesAgain)
 {
     struct Case {
@@ -405,13 +403,11 @@ TEST_F(Standup, OnTheBackRestsAndTriesAgain)
     const Case cases[] = {
         {today, GAIT, back, 2, STANDUP_BACK, 30},
         {classic, GAIT, back, 0, STANDUP_BACK, 0},
-        {today, STANDUP_BACK, back, 0, STANDUP_BACK, 30},
         {today, STANDUP_BACK, back, 2, STANDUP_BACK, 3},
         {today, STANDUP_BACK, side, 0, STANDUP_BACK, 3},
         {classic, STANDUP_BACK, back, 0, STANDUP_BACK, 30},
         {today, STANDUP_FORWARD, back, 0, STANDUP_BACK, 0},
         {today, STANDUP_FORWARD, back, 2, STANDUP_FORWARD, 1},
-        {classic, STANDUP_FORWARD, back, 0, STANDUP_BACK, 0},
     };
     for (const Case& c : cases) {
         boost::shared_ptr<Worldmodel> world(new Worldmodel("Blue"));
